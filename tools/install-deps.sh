@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project builds with; does nothing when all are present.
+set -euo pipefail
+packages=(cmake make g++ libaudiofile-dev liblapack-dev libfftw3-dev libgtest-dev)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+if ((${#missing[@]} == 0)); then
+  exit 0
+fi
+if [[ $(id -u) -ne 0 ]]; then
+  echo "install-deps: missing packages: ${missing[*]} (run as root to install them)" >&2
+  exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}"
