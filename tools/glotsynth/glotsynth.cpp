@@ -262,7 +262,9 @@ Clean synthesize_clean(const Options& o, Gauss& rng) {
       };
       double t = t0;
       for (;;) {
-        const double p0 = 1.0 / f0_at(t);
+        // Period from the f0 at the middle of the cycle, so glides keep the contour's count.
+        double p0 = 1.0 / f0_at(t);
+        for (int i = 0; i < 3; ++i) p0 = 1.0 / f0_at(t + 0.5 * p0);
         const double jit = std::clamp(o.jitter * rng(), -0.5, 0.5);
         const double period = p0 * (1.0 + jit);
         if (t + period > t0 + d) break;
