@@ -1,0 +1,223 @@
+#include "voicing/analysevoise.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <map>
+#include <vector>
+
+#include <ondule/ondule.h>
+
+#include "voicing/fc.h"
+#include "voicing/fversmatlab.h"
+#include "voicing/matlabversf.h"
+#include "voicing/medfilt1.h"
+#include "voicing/spectre.h"
+
+namespace {
+
+constexpr double kF0CeilingHz = 2000.0;      // higher f0 values are replaced by the median
+constexpr double kF0FloorHz = 30.0;          // lower f0 values are replaced by the median
+constexpr double kFrameHopS = 0.01;          // analysis grid
+constexpr double kPeriodsPerWindow = 5.0;    // window length in pitch periods
+constexpr double kCutoffCeilingHz = 6000.0;  // default maximum cut-off
+constexpr double kSearchHalfWidth = 0.15;    // harmonic search half-width, fraction of f0
+constexpr double kHarmonicThreshold = 0.6;   // ratio above which a harmonic counts as harmonic
+constexpr int kCoefMedianOrder = 5;          // smoothing of the coefficient series, frames
+constexpr int kCutoffMedianOrder = 10;       // smoothing of the cut-off series, frames
+
+// Blackman window of one length with the sums the energy estimates need.
+struct Window {
+  std::vector<double> w;
+  double sum = 0.0;     // sum of the window
+  double sum_sq = 0.0;  // sum of its squares
+};
+
+const Window& window_of(std::map<int, Window>& cache, int length) {
+  auto [it, fresh] = cache.try_emplace(length);
+  if (fresh) {
+    Window& win = it->second;
+    win.w.resize(static_cast<size_t>(length));
+    ondule::window(ondule::ond_Blackman, length, win.w.data(), 0.0, nullptr, nullptr, nullptr,
+                   nullptr);
+    for (const double v : win.w) {
+      win.sum += v;
+      win.sum_sq += v * v;
+    }
+  }
+  return it->second;
+}
+
+// One analysis frame after selection: 1-based centre, odd window length, f0 in Hz.
+struct Frame {
+  long centre;
+  int length;
+  double f0;
+};
+
+int pow2_above(int l) {
+  int n = 2;
+  while (n <= l) n *= 2;
+  return n;
+}
+
+double median_of(std::vector<double> v) {
+  const size_t n = v.size();
+  std::sort(v.begin(), v.end());
+  return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) * 0.5;
+}
+
+}  // namespace
+
+void analysevoise(const tessel::TesselVector<double>& signal, double sr,
+                  const tessel::TesselMatrix<double>& f0track, tessel::TesselMatrix<double>& coef,
+                  tessel::TesselMatrix<double>& cutoff, double& fcmax) {
+  // Maximum cut-off.
+  const double half_sr = sr * 0.5;
+  if (fcmax < 0.0) {
+    fcmax = half_sr;
+  } else if (std::min(half_sr, kCutoffCeilingHz) > fcmax) {
+    fcmax = std::min(half_sr, kCutoffCeilingHz);
+  }
+
+  coef.resize(0, 2);
+  cutoff.resize(0, 2);
+  const int rows = f0track.nrows();
+  if (rows == 0 || f0track.ncols() < 2) return;
+
+  // Clean f0 against the median taken before any replacement.
+  std::vector<double> times(rows), f0(rows);
+  for (int r = 0; r < rows; ++r) {
+    times[r] = f0track(r, 0);
+    f0[r] = f0track(r, 1);
+  }
+  const double f0_median = median_of(f0);
+  for (double& v : f0) {
+    if (v > kF0CeilingHz) v = f0_median;
+    if (v < kF0FloorHz) v = f0_median;
+  }
+
+  // Decimate to the 10 ms grid; a single row or a zero median hop keeps every row.
+  long step = 1;
+  if (rows > 1) {
+    std::vector<double> hops(rows - 1);
+    for (int r = 0; r + 1 < rows; ++r) hops[r] = times[r + 1] - times[r];
+    const double hop = median_of(hops);
+    if (hop != 0.0) {
+      const double s = std::round(kFrameHopS / hop);
+      if (s >= static_cast<double>(rows)) {
+        step = rows;
+      } else if (s > 1.0) {
+        step = static_cast<long>(s);
+      }
+    }
+  }
+
+  // Frame centres (1-based samples), odd window lengths and the frames that fit in the
+  // signal: lower = centre - half > 0 and upper = centre + half < length - 1.
+  const double length = signal.size();
+  std::vector<Frame> frames;
+  frames.reserve(static_cast<size_t>((rows - 1) / step + 1));
+  for (long r = 0; r < rows; r += step) {
+    const double centre = std::round(times[r] * sr) + 1.0;
+    double win = std::round(sr / f0[r]) * kPeriodsPerWindow;
+    if (std::fmod(win, 2.0) == 0.0) win += 1.0;
+    const double half = (win - 1.0) / 2.0;
+    // Non-finite values (a zero or NaN f0 or time) can never fit the signal.
+    if (!std::isfinite(centre) || !std::isfinite(win) || !(win <= length)) continue;
+    if (!(centre - half > 0.0) || !(centre + half < length - 1.0)) continue;
+    frames.push_back({static_cast<long>(centre), static_cast<int>(win), f0[r]});
+  }
+  const int nframes = static_cast<int>(frames.size());
+  if (nframes == 0) return;
+
+  tessel::TesselVector<double> coefficient(nframes, 0.0);
+  tessel::TesselVector<double> cut(nframes, 0.0);
+  tessel::TesselVector<double> frame_time(nframes, 0.0);
+
+  std::map<int, Window> windows;
+  SpectreWorkspace ws;
+  std::vector<double> windowed, magnitude;
+  std::vector<double> peak_hz, harmonic_energy, band_energy, ratio, edge_bin;
+  const double* x = signal.data();
+
+  for (int i = 0; i < nframes; ++i) {
+    const Frame& fr = frames[i];
+    const int L = fr.length;
+    const int half = (L - 1) / 2;
+    const int n = pow2_above(L);  // FFT size
+    const Window& win = window_of(windows, L);
+
+    windowed.resize(static_cast<size_t>(L));
+    const double* seg = x + (fr.centre - 1 - half);  // 0-based start of the frame
+    for (int j = 0; j < L; ++j) windowed[j] = seg[j] * win.w[j];
+    if (magnitude.size() < static_cast<size_t>(n)) magnitude.resize(static_cast<size_t>(n));
+    spectre(windowed.data(), L, n, ws, magnitude.data(), nullptr);
+    const double* mag = magnitude.data();
+
+    frame_time(i) = static_cast<double>(fr.centre - 1) / sr;
+    const double f = fr.f0;
+    const double harmonics = std::floor(fcmax / f);
+    if (!(harmonics >= 1.0)) {
+      // No harmonic below the maximum cut-off: no harmonic evidence of voicing.
+      coefficient(i) = 0.0;
+      cut(i) = 0.0;
+      continue;
+    }
+    // More harmonics than bins cannot be resolved; the bin clamp below keeps reads in range.
+    const int H = static_cast<int>(std::min(harmonics, static_cast<double>(n)));
+    peak_hz.resize(H);
+    harmonic_energy.resize(H);
+    band_energy.resize(H);
+    ratio.resize(H);
+    edge_bin.resize(H + 1);
+
+    auto clamp_bin = [n](double b) { return std::clamp(b, 1.0, static_cast<double>(n)); };
+    for (int k = 0; k < H; ++k) {
+      const double nominal = (k + 1) * f;
+      const int lo =
+          static_cast<int>(clamp_bin(fversmatlab(nominal - kSearchHalfWidth * f, sr, n)));
+      const int hi =
+          static_cast<int>(clamp_bin(fversmatlab(nominal + kSearchHalfWidth * f, sr, n)));
+      int p = lo;  // 1-based bin of the first largest magnitude in lo .. hi
+      for (int b = lo + 1; b <= hi; ++b) {
+        if (mag[b - 1] > mag[p - 1]) p = b;
+      }
+      peak_hz[k] = matlabversf(static_cast<double>(p), sr, n);
+      const double amplitude = 2.0 * mag[p - 1] / win.sum;
+      harmonic_energy[k] = amplitude * amplitude / 2.0 * win.sum_sq;
+    }
+
+    // Bands between the midpoints of consecutive peaks; a boundary bin counts in both bands.
+    edge_bin[0] = fversmatlab(0.0, sr, n);
+    for (int k = 1; k < H; ++k) {
+      edge_bin[k] = clamp_bin(fversmatlab(0.5 * (peak_hz[k - 1] + peak_hz[k]), sr, n));
+    }
+    edge_bin[H] = clamp_bin(fversmatlab(half_sr, sr, n));
+    double sum_a = 0.0;
+    double sum_b = 0.0;
+    for (int k = 0; k < H; ++k) {
+      const int first = static_cast<int>(edge_bin[k]) - 1;
+      const int last = static_cast<int>(edge_bin[k + 1]) - 1;
+      double e = 0.0;
+      for (int b = first; b <= last; ++b) e += mag[b] * mag[b];
+      band_energy[k] = 2.0 / n * e;
+      ratio[k] = band_energy[k] == 0.0 ? 1.0 : harmonic_energy[k] / band_energy[k];
+      sum_a += harmonic_energy[k];
+      sum_b += band_energy[k];
+    }
+    coefficient(i) = sum_b == 0.0 ? 1.0 : sum_a / sum_b;
+    cut(i) = peak_hz[fc(ratio.data(), H, kHarmonicThreshold)];
+  }
+
+  const tessel::TesselVector<double> coef_smooth = medfilt1(coefficient, kCoefMedianOrder);
+  const tessel::TesselVector<double> cut_smooth = medfilt1(cut, kCutoffMedianOrder);
+  coef.resize(nframes, 2);
+  cutoff.resize(nframes, 2);
+  for (int i = 0; i < nframes; ++i) {
+    coef(i, 0) = frame_time(i);
+    coef(i, 1) = coef_smooth(i);
+    cutoff(i, 0) = frame_time(i);
+    cutoff(i, 1) = cut_smooth(i);
+  }
+}

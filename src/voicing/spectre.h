@@ -1,0 +1,37 @@
+// Zero-phase magnitude and phase spectrum of a windowed frame.
+#pragma once
+
+#include <map>
+#include <utility>
+#include <vector>
+
+#include <tessel/tessel.h>
+
+// Buffers and phase-rotation tables kept between spectre calls, so that a frame loop
+// allocates only when it meets an FFT size (or frame parity) for the first time.
+class SpectreWorkspace {
+ public:
+  // Interleaved (real, imaginary) buffer of n complex values; contents unspecified.
+  double* buffer(int n);
+  // cos and sin of theta[k] = pi * k * d / n for k = 0 .. n/2, interleaved; d = n/2 for an
+  // odd frame length, n/2 - 0.5 for an even one.
+  const double* rotation(int n, bool odd_length);
+
+ private:
+  std::vector<double> buffer_;
+  std::map<std::pair<int, bool>, std::vector<double>> rotations_;
+};
+
+// Spectrum of the L samples of frame, centred in an FFT of n points (n a power of two, at
+// least 2 and at least L): sample L/2 (integer half) lands at position n/2 and the phase is
+// corrected for that delay, so a symmetric frame has a real spectrum. Real and imaginary
+// parts are rounded to 10 decimals before taking the modulus (magnitude[0..n-1]) and, when
+// phase is not null, the argument in radians (phase[0..n-1]). n not a power of two of at
+// least 2 is a framed error (exit 1); L > n is the caller's fault (see the other overload).
+void spectre(const double* frame, int L, int n, SpectreWorkspace& ws, double* magnitude,
+             double* phase);
+
+// The same on containers: magnitude and phase are resized to n. When L > n it prints the
+// "Changing N" warning on standard output and raises n to the smallest power of two above L.
+void spectre(const tessel::TesselVector<double>& frame, int& n,
+             tessel::TesselVector<double>& magnitude, tessel::TesselVector<double>& phase);
