@@ -1,0 +1,19 @@
+// The exception base class of the library.
+#include <iostream>
+
+#include "lumbra/lumbra.h"
+
+SDIFException::SDIFException(std::string text, std::source_location where)
+    : text_(std::move(text)), source_line_(static_cast<int>(where.line())) {
+  const std::string_view file = where.file_name();
+  const auto slash = file.find_last_of('/');
+  source_file_ = std::string(slash == std::string_view::npos ? file : file.substr(slash + 1));
+}
+
+void SDIFException::ErrorMessage() const {
+  std::cerr << "Exception: " << text_ << "\n";
+  if (!source_file_.empty()) {
+    std::cerr << "Source file : " << source_file_ << "\nat line : " << source_line_ << "\n";
+  }
+  std::cerr.flush();
+}
