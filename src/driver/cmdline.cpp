@@ -169,8 +169,8 @@ const char kDescription[] =
     "  All the files are stored in the directory PSOfilename, created next to the sound\n"
     "  file.\n"
     "\n"
-    "  A history file is written in this directory at the end of each analyse. It's\n"
-    "  containing the user login, time of begining and ending, and the command line.\n"
+    "  A history file is written in this directory at the end of each analyse.\n"
+    "  It's containing the user login, time of begining and ending, and the command line.\n"
     "\n"
     "\n"
     "Usage: %s [OPTIONS]... [FILES]...\n";
