@@ -21,6 +21,9 @@ const char kFormatError[] =
     "program ***\n";
 const char kCloseError[] =
     "\n *** Error : readsf ***\n -> error closing file \n *** Exiting program ***\n";
+const char kRateError[] =
+    "\n *** Error : readsf ***\n -> the file gives no valid sampling rate \n *** Exiting "
+    "program ***\n";
 const char kTooLongError[] =
     "\n *** Error : readsf ***\n -> file too long: more than 2147483647 frames \n *** Exiting "
     "program ***\n";
@@ -56,6 +59,10 @@ tessel::TesselVector<double> readsf(const std::string& path, double& rate) {
     fail(kFormatError);
   }
   rate = afGetRate(file, AF_DEFAULT_TRACK);
+  if (!(rate > 0.0) || !std::isfinite(rate)) {
+    afCloseFile(file);
+    fail(kRateError);
+  }
   afSetVirtualSampleFormat(file, AF_DEFAULT_TRACK, AF_SAMPFMT_FLOAT, 32);
   afSetVirtualChannels(file, AF_DEFAULT_TRACK, 1);
 

@@ -1,0 +1,145 @@
+// Reading sound files into one mono signal.
+#include <audiofile.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <fstream>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "run_program.h"
+#include "sound/readsf.h"
+
+namespace {
+
+// Writes interleaved 16-bit frames (channels per frame) into a WAV file.
+void write_wav16(const std::string& path, const std::vector<short>& samples, int channels,
+                 double rate) {
+  AFfilesetup setup = afNewFileSetup();
+  afInitFileFormat(setup, AF_FILE_WAVE);
+  afInitChannels(setup, AF_DEFAULT_TRACK, channels);
+  afInitSampleFormat(setup, AF_DEFAULT_TRACK, AF_SAMPFMT_TWOSCOMP, 16);
+  afInitRate(setup, AF_DEFAULT_TRACK, rate);
+  AFfilehandle file = afOpenFile(path.c_str(), "w", setup);
+  afFreeFileSetup(setup);
+  ASSERT_NE(file, AF_NULL_FILEHANDLE);
+  const int frames = static_cast<int>(samples.size()) / channels;
+  if (frames > 0) {
+    ASSERT_EQ(afWriteFrames(file, AF_DEFAULT_TRACK, samples.data(), frames), frames);
+  }
+  ASSERT_EQ(afCloseFile(file), 0);
+}
+
+void write_wav_float(const std::string& path, const std::vector<float>& samples, double rate) {
+  AFfilesetup setup = afNewFileSetup();
+  afInitFileFormat(setup, AF_FILE_WAVE);
+  afInitChannels(setup, AF_DEFAULT_TRACK, 1);
+  afInitSampleFormat(setup, AF_DEFAULT_TRACK, AF_SAMPFMT_FLOAT, 32);
+  afInitRate(setup, AF_DEFAULT_TRACK, rate);
+  AFfilehandle file = afOpenFile(path.c_str(), "w", setup);
+  afFreeFileSetup(setup);
+  ASSERT_NE(file, AF_NULL_FILEHANDLE);
+  const int frames = static_cast<int>(samples.size());
+  ASSERT_EQ(afWriteFrames(file, AF_DEFAULT_TRACK, samples.data(), frames), frames);
+  ASSERT_EQ(afCloseFile(file), 0);
+}
+
+// readsf prints its messages on standard output: send them to standard error, where a death
+// test can match them.
+tessel::TesselVector<double> readsf_to_stderr(const std::string& path) {
+  dup2(2, 1);
+  double rate = 0.0;
+  return readsf(path, rate);
+}
+
+TEST(Readsf, ReadsEveryFrameAcrossBlockBoundaries) {
+  // 1024 frames fill one block exactly; 1025 need a second block of one frame.
+  for (const int frames : {1, 1023, 1024, 1025, 3000}) {
+    SCOPED_TRACE(frames);
+    testsupport::ScratchDir dir;
+    std::vector<short> samples(frames);
+    for (int i = 0; i < frames; ++i) samples[i] = static_cast<short>((i % 2000) * 16 - 16000);
+    write_wav16(dir / "ramp.wav", samples, 1, 22050.0);
+
+    double rate = 0.0;
+    const auto x = readsf(dir / "ramp.wav", rate);
+    EXPECT_EQ(rate, 22050.0);
+    ASSERT_EQ(x.size(), frames);
+    for (int i = 0; i < frames; ++i) ASSERT_EQ(x(i), samples[i] / 32768.0) << "frame " << i;
+  }
+}
+
+TEST(Readsf, SixteenBitFullScaleIsOne) {
+  testsupport::ScratchDir dir;
+  write_wav16(dir / "s.wav", {16384, -32768, 0, 32767}, 1, 8000.0);
+  double rate = 0.0;
+  const auto x = readsf(dir / "s.wav", rate);
+  ASSERT_EQ(x.size(), 4);
+  EXPECT_EQ(x(0), 0.5);
+  EXPECT_EQ(x(1), -1.0);
+  EXPECT_EQ(x(2), 0.0);
+  EXPECT_NEAR(x(3), 1.0, 1.0 / 32768);
+}
+
+TEST(Readsf, StereoIsMixedDownToOneValuePerFrame) {
+  testsupport::ScratchDir dir;
+  // Frames (L, R): equal channels keep their value, opposite channels cancel.
+  write_wav16(dir / "st.wav", {8192, 8192, 16384, -16384, -4096, -4096}, 2, 44100.0);
+  double rate = 0.0;
+  const auto x = readsf(dir / "st.wav", rate);
+  EXPECT_EQ(rate, 44100.0);
+  ASSERT_EQ(x.size(), 3);
+  EXPECT_DOUBLE_EQ(x(0), 0.25);
+  EXPECT_DOUBLE_EQ(x(1), 0.0);
+  EXPECT_DOUBLE_EQ(x(2), -0.125);
+}
+
+TEST(Readsf, FileWithoutFramesGivesEmptySignal) {
+  testsupport::ScratchDir dir;
+  write_wav16(dir / "empty.wav", {}, 1, 16000.0);
+  double rate = 0.0;
+  const auto x = readsf(dir / "empty.wav", rate);
+  EXPECT_EQ(x.size(), 0);
+  EXPECT_EQ(rate, 16000.0);
+}
+
+TEST(ReadsfDeathTest, RefusalsEndWithStatus1) {
+  testsupport::ScratchDir dir;
+  {
+    std::ofstream junk(dir / "junk.wav", std::ios::binary);
+    junk << "this is not a sound file at all, only text that no decoder knows";
+  }
+  std::vector<float> bad(100, 0.25f);
+  bad[57] = std::numeric_limits<float>::quiet_NaN();
+  write_wav_float(dir / "nan.wav", bad, 8000.0);
+  std::vector<float> inf(2000, -0.5f);
+  inf[1500] = std::numeric_limits<float>::infinity();
+  write_wav_float(dir / "inf.wav", inf, 8000.0);
+
+  // A WAV header claiming a sampling rate of 0 Hz (bytes 24..27 of the canonical header).
+  write_wav16(dir / "rate0.wav", std::vector<short>(64, 100), 1, 8000.0);
+  {
+    std::fstream f(dir / "rate0.wav", std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(24);
+    f.write("\0\0\0\0", 4);
+  }
+
+  struct Case {
+    std::string path;
+    std::string message;  // regular expression
+  } const cases[] = {
+      {dir / "missing.wav", "-> error openning file .*missing\\.wav\n \\*\\*\\* Exiting program"},
+      {dir / "junk.wav", "\\*\\*\\* Error : readsf \\*\\*\\*"},
+      {dir / "nan.wav", "not finite"},
+      {dir / "inf.wav", "not finite"},
+      {dir / "rate0.wav", "no valid sampling rate"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    EXPECT_EXIT(readsf_to_stderr(c.path), ::testing::ExitedWithCode(1), c.message);
+  }
+}
+
+}  // namespace
