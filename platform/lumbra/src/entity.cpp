@@ -237,8 +237,10 @@ struct SDIFEntity::Impl {
       seen.push_back(msig);
 
       const bool keep = out != nullptr && (sel == nullptr || sel->SelectsMatrix(msig));
+      const auto npad = static_cast<std::size_t>(padded - data);
       if (!keep) {
-        SkipTo(pos + padded);
+        SkipTo(pos + data);
+        CheckPadding(npad, what);
         continue;
       }
       SDIFMatrix m(msig, static_cast<int>(rows), static_cast<int>(cols), type);
@@ -246,15 +248,7 @@ struct SDIFEntity::Impl {
       ReadExact(bytes.data(), bytes.size());
       lumbra_detail::SwapElements(bytes.data(), static_cast<std::size_t>(elements),
                                   static_cast<std::size_t>(es));
-      unsigned char pad[8] = {};
-      const auto npad = static_cast<std::size_t>(padded - data);
-      ReadExact(pad, npad);
-      for (std::size_t k = 0; k < npad; ++k) {
-        if (pad[k] != 0) {
-          throw SDIFMatrixDataError(path + ": at byte " + std::to_string(pos - npad) + ": " + what +
-                                    "padding bytes are not zero");
-        }
-      }
+      CheckPadding(npad, what);
       if (sel != nullptr && !(sel->AllRows() && sel->AllColumns())) m = Subset(m, *sel);
       out->AddMatrix(m);
     }
@@ -262,6 +256,18 @@ struct SDIFEntity::Impl {
       ReadFault(pos, "the matrices of frame " + SigForMessage(h.sig) + " at byte " +
                          std::to_string(h.offset) + " end " + std::to_string(end - pos) +
                          " bytes before the end given by its size field");
+    }
+  }
+
+  // Reads the npad padding bytes that follow matrix data; they must be zero.
+  void CheckPadding(std::size_t npad, const std::string& what) {
+    unsigned char pad[8] = {};
+    ReadExact(pad, npad);
+    for (std::size_t k = 0; k < npad; ++k) {
+      if (pad[k] != 0) {
+        throw SDIFMatrixDataError(path + ": at byte " + std::to_string(pos - npad) + ": " + what +
+                                  "padding bytes are not zero");
+      }
     }
   }
 
