@@ -1,0 +1,124 @@
+#include "epochs/postmarktemporel.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+#include <vector>
+
+#include "epochs/evalbp_v.h"
+#include "epochs/gaussian.h"
+
+using tessel::cplx;
+using tessel::TesselMatrix;
+using tessel::TesselVector;
+
+namespace {
+
+constexpr double kSqrtTwoPi = 2.5066282746310002;  // sqrt(2 pi)
+constexpr double kFinePerSample = 10.0;            // vote grid points per sample
+
+// Sorts (position, concentration) pairs by position, equal positions keeping their order.
+// Reassigned positions are nearly in frame order, so insertion sort is linear here; input
+// that turns out far from sorted goes to a merge sort instead.
+void sort_by_position(std::vector<std::pair<double, double>>& v) {
+  const std::size_t n = v.size();
+  const std::size_t budget = 64 * n + 1024;  // element moves allowed before giving up
+  std::size_t moves = 0;
+  for (std::size_t i = 1; i < n; ++i) {
+    if (!(v[i].first < v[i - 1].first)) continue;
+    const auto item = v[i];
+    std::size_t j = i;
+    while (j > 0 && item.first < v[j - 1].first) {
+      v[j] = v[j - 1];
+      --j;
+      ++moves;
+    }
+    v[j] = item;
+    if (moves > budget) {
+      std::stable_sort(v.begin(), v.end(),
+                       [](const auto& a, const auto& b) { return a.first < b.first; });
+      return;
+    }
+  }
+}
+
+// Concentration of a constant frame of `len` samples under the trimmed Hann window.
+double reference_concentration(long len) {
+  const TesselVector<double> w = tessel::sig_proc::hanning(len, true);
+  const long centre = (len - 1) / 2;
+  double num = 0.0, den = 0.0;
+  for (long i = 0; i < len; ++i) {
+    const double u = static_cast<double>(i - centre);
+    num += (w[i] * w[i]) * (u * u);
+    den += w[i] * w[i];
+  }
+  return 1.0 - 2.0 * std::sqrt(num / den) / static_cast<double>(len);
+}
+
+}  // namespace
+
+void postmarktemporel(const TesselVector<cplx<double>>& z, const double& sr, const long& len,
+                      const long& hop, TesselVector<int>& samples, TesselVector<double>& density,
+                      TesselVector<double>& concentration, double& scale,
+                      double& ref_concentration) {
+  scale = hop * kSqrtTwoPi / len;
+  ref_concentration = reference_concentration(len);
+
+  std::vector<std::pair<double, double>> votes;
+  votes.reserve(static_cast<std::size_t>(z.size()));
+  for (int i = 0; i < z.size(); ++i) {
+    if (std::isfinite(z[i].re)) votes.emplace_back(z[i].re, z[i].im);
+  }
+  samples.resize(0);
+  density.resize(0);
+  concentration.resize(0);
+  if (votes.empty()) return;
+  sort_by_position(votes);
+
+  const long r0 = static_cast<long>(std::floor(votes.front().first)) - 1;
+  const long r1 = static_cast<long>(std::ceil(votes.back().first)) - 1;
+  const long n_samples = r1 - r0 + 1;
+  samples.resize(n_samples);
+  for (long i = 0; i < n_samples; ++i) samples[i] = static_cast<int>(r0 + i);
+
+  // Fine grid of kFinePerSample points per sample, absolute index k <-> 1-based position
+  // k / 10 + 1; only its bounds are computed. The smoothed histogram is the sum over votes of
+  // the kernel centred on the vote's grid point, and only every tenth point of it is kept.
+  const double fine_rate = kFinePerSample * sr;
+  const long n_bins = static_cast<long>(std::ceil((r1 / sr) * fine_rate + 1));
+  const long first_bin = static_cast<long>(std::floor((r0 / sr) * fine_rate + 1)) - 1;
+  const long n_fine = n_bins - first_bin;  // fine points from first_bin on
+  const long g = std::max(1L, static_cast<long>(std::round(((hop - 1) / sr) * fine_rate + 1)));
+  const long half = 3 * g;  // kernel half-width, fine points
+
+  TesselVector<double> axis(2 * half + 1, 0.0);
+  for (long i = 0; i <= 2 * half; ++i) axis[i] = static_cast<double>(i - half);
+  double kernel_sum = 0.0;
+  const TesselVector<double> kernel = gaussian(axis, static_cast<double>(g), kernel_sum);
+  const double* kp = kernel.data();
+
+  const long n_points = static_cast<long>(std::round(n_fine / 10.0)) + 1;
+  const long n_filled = std::min(n_points, (n_fine + 9) / 10);  // points with 10 i < n_fine
+  density.resize(n_points);
+  double* dp = density.data();
+  for (const auto& vote : votes) {
+    const long bin = static_cast<long>(std::round(((vote.first - 1) / sr) * fine_rate + 1)) - 1;
+    const long d = bin - first_bin;
+    if (d < 0 || d >= n_fine) continue;
+    const long lo = d - half;
+    const long i_lo = lo <= 0 ? 0 : (lo + 9) / 10;
+    const long i_hi = std::min(n_filled - 1, (d + half) / 10);
+    for (long i = i_lo; i <= i_hi; ++i) dp[i] += kp[10 * i - d + half];
+  }
+  const double frames_per_instant = std::ceil(static_cast<double>(len) / hop);
+  for (long i = 0; i < n_points; ++i) dp[i] = dp[i] * kSqrtTwoPi * g / frames_per_instant;
+
+  TesselMatrix<double> bp(static_cast<long>(votes.size()), 2, 0.0);
+  for (std::size_t i = 0; i < votes.size(); ++i) {
+    bp(static_cast<long>(i), 0) = votes[i].first;
+    bp(static_cast<long>(i), 1) = votes[i].second;
+  }
+  TesselVector<double> instants(n_samples, 0.0);
+  for (long i = 0; i < n_samples; ++i) instants[i] = static_cast<double>(r0 + i + 1);
+  concentration = evalbp_v(bp, instants);
+}
