@@ -27,6 +27,9 @@
 //   M(Range(r0, r1), c)                        // rows r0..r1 of column c
 //   M(r, Range(c0, c1))                        // row r, columns c0..c1 (a row view)
 //   M.resize(r2, c2);                          // keeps every (row, column) inside both shapes
+//   M + N;  M * 2.0;                           // element-wise with matrices of the same shape
+//   M * N;  M * x;                             // matrix products (matrix_fun::mult)
+//   TesselMatrix<double> Mi = matrix_fun::inv(M);
 //
 //   TesselVector<cplx<double>> X = sig_proc::fft(x, 0);  // complex spectrum, no scaling
 //   TesselVector<double> mag = abs(X);                   // moduli
@@ -42,4 +45,7 @@
 #include "tessel/tessel_dense_vector.h"
 #include "tessel/tessel_error.h"
 #include "tessel/tessel_indices.h"
+#include "tessel/tessel_lapack.h"
+#include "tessel/tessel_matrix_fun.h"
+#include "tessel/tessel_sig_proc.h"
 #include "tessel/tessel_vec_fun.h"

@@ -389,9 +389,10 @@ class TesselVector : public detail::InPlaceOps<TesselVector<T, Tag>> {
     return *this;
   }
   TesselVector& operator=(TesselVector&& o) {
-    // Taking o's storage is equivalent to copying when ours is not shared and would be
-    // reallocated anyway; otherwise copy so sharers see the values as with any assignment.
-    if (this != &o && o.storage_ && o.size_ != size_ && storage_.use_count() <= 1) {
+    // Taking o's storage is equivalent to copying when neither storage is shared and ours would
+    // be reallocated anyway; otherwise copy, so that the target never shares the source.
+    if (this != &o && o.storage_.use_count() == 1 && o.size_ != size_ &&
+        storage_.use_count() <= 1) {
       storage_ = std::move(o.storage_);
       data_ = std::exchange(o.data_, nullptr);
       size_ = std::exchange(o.size_, 0);
@@ -437,6 +438,12 @@ class TesselVector : public detail::InPlaceOps<TesselVector<T, Tag>> {
   void setcol(bool c) { iscol_ = c; }
   bool ischar() const { return ischar_; }
   void setchar(bool c) { ischar_ = c; }
+  // A copy of the values in new storage (copy construction would share).
+  TesselVector copy() const {
+    TesselVector out(size_, T(), iscol_, ischar_);
+    std::copy(data_, data_ + size_, out.data_);
+    return out;
+  }
   // Number of vectors sharing this storage (1 when not shared).
   int use_count() const { return storage_.use_count(); }
 
@@ -533,9 +540,9 @@ class TesselVector : public detail::InPlaceOps<TesselVector<T, Tag>> {
         resize(n);
         for (int i = 0; i < n; ++i) data_[i] = static_cast<T>(src[i]);
       }
-    } else if (data_ != nullptr && !(detail::addr(data_) == src.span_lo() &&
-                                     detail::addr(data_ + size_) == src.span_hi() &&
-                                     std::is_same_v<value_type_of<S>, T>)) {
+    } else if constexpr (std::is_same_v<S, TesselVector>) {
+      if (data_ != src.data_) detail::write_elements(*this, src);  // else same storage
+    } else {
       detail::write_elements(*this, src);
     }
     iscol_ = col;

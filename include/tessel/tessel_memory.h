@@ -80,12 +80,15 @@ class refcnt_ptr {
 
  private:
   void release() noexcept {
-    if (count_ != nullptr && --*count_ == 0) {
-      if (owner_) delete ptr_;
-      delete count_;
-    }
+    if (count_ != nullptr && --*count_ == 0) destroy();
     ptr_ = nullptr;
     count_ = nullptr;
+  }
+  // Kept out of line: inlined into every release, the compiler cannot tell that a count still
+  // held by another owner was not the one just freed, and warns of a use after free.
+  [[gnu::noinline]] void destroy() noexcept {
+    if (owner_) delete ptr_;
+    delete count_;
   }
 
   T* ptr_ = nullptr;

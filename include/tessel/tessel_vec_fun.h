@@ -245,7 +245,7 @@ auto operator-(const V& v) {
   return vec_fun::detail::unary<T>(v, [](const T& x) { return -x; });
 }
 
-// Element-wise matrix operations (same shapes, or a scalar).
+// Element-wise matrix sums and differences (same shapes, or a scalar).
 template <class A, class B>
 requires MatOperands<A, B>
 auto operator+(const A& a, const B& b) {
@@ -256,13 +256,13 @@ requires MatOperands<A, B>
 auto operator-(const A& a, const B& b) {
   return vec_fun::detail::binary_matrix(a, b, vec_fun::vec_minus{});
 }
+// Matrix times scalar; matrix times matrix or vector is the matrix product (matrix_fun::mult).
 template <class A, class B>
-requires MatOperands<A, B>
-auto operator*(const A& a, const B& b) {
+requires MatOperands<A, B> &&(Scalar<A> || Scalar<B>)auto operator*(const A& a, const B& b) {
   return vec_fun::detail::binary_matrix(a, b, vec_fun::vec_multiply{});
 }
 template <class A, class B>
-requires MatOperands<A, B>
+requires MatOperands<A, B> && Scalar<B>
 auto operator/(const A& a, const B& b) {
   return vec_fun::detail::binary_matrix(a, b, vec_fun::vec_divide{});
 }
