@@ -250,7 +250,7 @@ struct SDIFEntity::Impl {
                                   static_cast<std::size_t>(es));
       CheckPadding(npad, what);
       if (sel != nullptr && !(sel->AllRows() && sel->AllColumns())) m = Subset(m, *sel);
-      out->AddMatrix(m);
+      out->AddMatrix(std::move(m));
     }
     if (pos != end) {
       ReadFault(pos, "the matrices of frame " + SigForMessage(h.sig) + " at byte " +

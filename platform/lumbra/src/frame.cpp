@@ -11,6 +11,15 @@ void SDIFFrame::AddMatrix(const SDIFMatrix& m) {
   matrices_.push_back(m);
 }
 
+void SDIFFrame::AddMatrix(SDIFMatrix&& m) {
+  if (MatrixExists(m.GetSignature())) {
+    throw SDIFMatrixDataError("frame " + lumbra_detail::SigForMessage(sig_) +
+                              " already holds a matrix " +
+                              lumbra_detail::SigForMessage(m.GetSignature()));
+  }
+  matrices_.push_back(std::move(m));
+}
+
 SDIFMatrix& SDIFFrame::GetMatrix(std::size_t index) {
   return const_cast<SDIFMatrix&>(static_cast<const SDIFFrame&>(*this).GetMatrix(index));
 }

@@ -294,6 +294,7 @@ class SDIFFrame {
   // Appends a copy of the matrix. Throws SDIFMatrixDataError when the frame already holds a
   // matrix of that signature (a frame holds at most one matrix per type).
   void AddMatrix(const SDIFMatrix& m);
+  void AddMatrix(SDIFMatrix&& m);  // moves a large matrix in without copying its data
   std::size_t GetNbMatrix() const { return matrices_.size(); }
   // Matrix by position (0-based) or by signature; throws SDIFArrayPosition when absent.
   SDIFMatrix& GetMatrix(std::size_t index);

@@ -1,0 +1,63 @@
+#include "sdif/datato1PSO.h"
+
+#include <iostream>
+
+#include "sdif/sdif_messages.h"
+#include "sdif/sdif_signatures.h"
+#include "sdif/sdifheader.h"
+#include "sdif/timeorder.h"
+
+int datato1PSO(const std::string& filename, double sr, const tessel::TesselVector<double>& time_v,
+               const tessel::TesselVector<double>& position, const tessel::TesselVector<double>& f0,
+               const tessel::TesselVector<double>& voicing_flag,
+               const tessel::TesselVector<double>& voicing_coef,
+               const tessel::TesselVector<double>& cutoff,
+               const tessel::TesselVector<double>& periods, const tessel::TesselVector<double>& mod,
+               const tessel::TesselVector<double>& transient_flag,
+               const gengetopt_args_info& args) {
+  const long n = time_v.size();
+  const tessel::TesselVector<double>* columns[8] = {
+      &position, &f0, &voicing_flag, &voicing_coef, &cutoff, &periods, &mod, &transient_flag};
+  for (const auto* c : columns) {
+    if (c->size() != n) {
+      std::cout << sdif_messages::datato1pso_wrong_size(filename) << std::endl;
+      return -1;
+    }
+  }
+  if (n >= kMaxSdifCount) {
+    std::cout << sdif_messages::too_big("datato1PSO", filename) << std::endl;
+    return -1;
+  }
+  if (!finite_nondecreasing(time_v.data(), n)) {
+    std::cout << sdif_messages::times_not_increasing("datato1PSO", filename) << std::endl;
+    return -1;
+  }
+
+  SDIFEntity entity;
+  SdifHeaderOptions header;
+  header.declare_pso = true;
+  sdifheader(entity, args, header);
+  if (!entity.OpenWrite(filename)) {
+    std::cout << sdif_messages::cannot_create(filename) << std::endl;
+    return 1;
+  }
+  try {
+    SDIFFrame frame;
+    frame.SetSignature(k1PSO);
+    frame.AddMatrix(SDIFMatrix(kITDS, 1, 1, eFloat4));
+    frame.AddMatrix(SDIFMatrix(k1PSO, 1, 8, eFloat4));
+    frame.GetMatrix(0).Set(0, 0, sr);
+    SDIFMatrix& row = frame.GetMatrix(1);
+    for (long i = 0; i < n; ++i) {
+      frame.SetTime(time_v[i]);
+      for (int c = 0; c < 8; ++c) row.Set(0, c, (*columns[c])[i]);
+      frame.Write(entity);
+    }
+    entity.Close();
+  } catch (const SDIFException& e) {
+    std::cout << sdif_messages::cannot_write(filename) << std::endl;
+    e.ErrorMessage();
+    return 1;
+  }
+  return 0;
+}

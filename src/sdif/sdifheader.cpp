@@ -1,0 +1,34 @@
+#include "sdif/sdifheader.h"
+
+#include <unistd.h>
+
+#include <ctime>
+
+#include "sdif/infotable.h"
+#include "sdif/paramtable.h"
+
+void sdifheader(SDIFEntity& entity, const gengetopt_args_info& args,
+                const SdifHeaderOptions& options) {
+  entity.AddNVT(infotable(args, getlogin(), std::time(nullptr)));
+  entity.AddNVT(paramtable(args, options.with_force_fcmax));
+  if (!options.segment_type.empty()) {
+    SDIFNameValueTable segment;
+    segment.AddNameValue("SegmentType", options.segment_type);
+    entity.AddNVT(segment);
+  }
+  if (options.declare_vut) {
+    entity.AddMatrixType("1VUT", "VoicedUnvoicedTransFlag");
+    entity.AddFrameType("1VUV", "1VUT VoicedUnvoicedTransFlag");
+  }
+  if (options.declare_epc) {
+    entity.AddMatrixType("1ECS", "EpocsSmallReallocation");
+    entity.AddMatrixType("1ECL", "EpocsLongReallocation");
+    entity.AddFrameType("1EPC", "1ECS EpocsSmallReallocation; 1ECL EpocsLongReallocation");
+  }
+  if (options.declare_pso) {
+    entity.AddMatrixType("1PSO",
+                         "Position, Fundamentalfrequency, VoicingFlag, VoicingCoefficient, "
+                         "VoicingCuttingFrequency, Periods, Mod, TransitoireFlag");
+    entity.AddFrameType("1PSO", "ITDS SamplingRate; 1PSO Glotmark");
+  }
+}

@@ -1,0 +1,63 @@
+#include "sdif/segmentto1MRK.h"
+
+#include <iostream>
+#include <vector>
+
+#include "sdif/sdif_messages.h"
+#include "sdif/sdif_signatures.h"
+#include "sdif/sdifheader.h"
+#include "sdif/timeorder.h"
+
+int segmentto1MRK(const tessel::TesselMatrix<double>& segment_m, const std::string& filename,
+                  SdifSignature begin_sig, SdifSignature end_sig, const std::string& segment_type,
+                  const gengetopt_args_info& args) {
+  const long n = segment_m.nrows();
+  if (n >= kMaxSdifCount) {
+    std::cout << sdif_messages::kSegmentTooBig << std::endl;
+    return -1;
+  }
+  if (n > 0 && segment_m.ncols() < 2) {
+    std::cout << sdif_messages::kSegmentColumns << std::endl;
+    return -1;
+  }
+  // The frames alternate start, end, start, end...: their times must not decrease.
+  std::vector<double> times(static_cast<std::size_t>(2 * n));
+  for (long i = 0; i < n; ++i) {
+    times[2 * i] = segment_m(i, 0);
+    times[2 * i + 1] = segment_m(i, 1);
+  }
+  if (!finite_nondecreasing(times.data(), 2 * n)) {
+    std::cout << sdif_messages::times_not_increasing("segmentto1MRK", filename) << std::endl;
+    return -1;
+  }
+
+  SDIFEntity entity;
+  SdifHeaderOptions header;
+  header.segment_type = segment_type;
+  sdifheader(entity, args, header);
+  if (!entity.OpenWrite(filename)) {
+    std::cout << sdif_messages::cannot_create(filename) << std::endl;
+    return 1;
+  }
+  try {
+    SDIFFrame begin, end;
+    begin.SetSignature(k1MRK);
+    end.SetSignature(k1MRK);
+    begin.AddMatrix(SDIFMatrix(begin_sig, 1, 1, eFloat4));
+    end.AddMatrix(SDIFMatrix(end_sig, 1, 1, eFloat4));
+    for (long i = 0; i < n; ++i) {
+      begin.SetTime(times[2 * i]);
+      begin.GetMatrix(0).Set(0, 0, static_cast<double>(i));
+      begin.Write(entity);
+      end.SetTime(times[2 * i + 1]);
+      end.GetMatrix(0).Set(0, 0, static_cast<double>(i));
+      end.Write(entity);
+    }
+    entity.Close();
+  } catch (const SDIFException& e) {
+    std::cout << sdif_messages::cannot_write(filename) << std::endl;
+    e.ErrorMessage();
+    return 1;
+  }
+  return 0;
+}
