@@ -1,0 +1,89 @@
+// harmex: fundamental-frequency (f0) analysis of speech and singing.
+//
+// The estimator low-passes and decimates the sound to the analysis band, measures for every
+// 5 ms frame a normalised difference function (how unlike the signal is to itself one lag
+// later) over a window centred on the frame, keeps its dips as period candidates, chooses one
+// candidate or "unvoiced" per frame by dynamic programming (periodicity, octave preference,
+// continuity), refines each chosen period on a window of a few periods by band-limited
+// interpolation, and fills unvoiced frames from their voiced neighbours.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace harmex {
+
+struct Options {
+  double f0min_hz = 50.0;           // lowest f0 searched, Hz
+  double f0max_hz = 1000.0;         // highest f0 searched, Hz
+  double window_samples = 0.0;      // analysis window, samples of the sound (0: the larger of
+                                    // 20 ms and 4 periods of f0min)
+  double f0ana_hz = 0.0;            // highest frequency analysed, Hz (0: 2.5 f0max, at most sr)
+  double hop_s = 0.005;             // frame spacing, seconds
+  double voicing_threshold = 0.45;  // difference (0 periodic .. 1 noise) at which voiced and
+                                    // unvoiced cost the same
+  double silence_db = -45.0;        // frame level (dB below the loudest frame) under which a frame
+                                    // is taken as silent
+  double octave_cost = 0.04;        // cost per octave below f0max (prefers the shortest period)
+  double jump_cost = 1.2;           // cost per octave of f0 change between neighbouring frames
+  double voicing_change_cost = 0.25;  // cost of a voiced/unvoiced change between frames
+  double refine_periods = 3.0;        // refinement window, in periods (at most the analysis window)
+};
+
+struct Track {
+  std::vector<double> t_s;      // frame times: 0, hop, 2 hop, ... up to the sound's duration
+  std::vector<double> f0_hz;    // f0 of each frame; unvoiced frames interpolated between voiced
+                                // neighbours (held at the ends); all 0 when nothing is voiced
+  std::vector<char> voiced;     // 1 where the frame was found voiced
+  double window_samples = 0.0;  // analysis window used, samples of the sound
+  double band_hz = 0.0;         // analysis band used (low-pass edge), Hz
+  double analysis_sr = 0.0;     // rate of the decimated signal analysed, Hz
+};
+
+// Analyses n samples x (any scale) at sampling rate sr (Hz). Every f0 lies in
+// [f0min, f0max] or is 0. Cost grows linearly with n. Throws std::invalid_argument when the
+// options or the rate are unusable (non-positive or non-finite values, f0max <= f0min, f0min
+// below 10 Hz, f0min not below sr / 4).
+[[nodiscard]] Track estimate_f0(const float* x, std::size_t n, double sr, const Options& options);
+
+struct Sound {
+  std::vector<float> samples;  // one value per frame, channels mixed down, full scale +-1
+  double sr = 0.0;             // sampling rate, Hz
+};
+
+// Reads any sound file the audio file library knows, mixed down to one channel. Throws
+// std::runtime_error whose text says what failed and names the path.
+[[nodiscard]] Sound read_sound(const std::string& path);
+
+// Writes the track as an SDIF file of 1FQ0 frames (one 1 x 1 float32 1FQ0 matrix per frame,
+// the f0 in Hz) with a name-value table of params. The file appears complete or not at all.
+// Throws std::runtime_error naming the path on failure.
+void write_f0_sdif(const std::string& path, const Track& track,
+                   const std::vector<std::pair<std::string, std::string>>& params);
+
+// What the command line asks for.
+struct Request {
+  Options options;
+  std::string sound_path;
+  std::string output_path;
+  bool help = false;  // --help or -h: print the usage, nothing else
+};
+
+// Thrown by parse_command_line; its text is the message for the user (the program adds the
+// usage and exits with status 2).
+struct UsageError {
+  std::string message;
+};
+
+// Parses "harmex -Af0 -S<sound> --f0min=<Hz> --f0max=<Hz> -M<samples> --f0ana=<Hz> <output>"
+// (options in any order; "-S path", "--f0min 50" and "-M 882" forms also accepted). Throws
+// UsageError on anything else: unknown or repeated options, bad numbers, a missing sound or
+// output path, extra arguments, f0max not above f0min.
+[[nodiscard]] Request parse_command_line(int argc, const char* const* argv);
+
+// The usage text printed by --help and after usage errors.
+[[nodiscard]] const char* usage();
+
+}  // namespace harmex

@@ -1,0 +1,297 @@
+// f0 estimation: normalised difference function, candidate dips, dynamic programming over
+// frames, band-limited refinement of the chosen periods.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <numbers>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "decimate.h"
+#include "harmex/harmex.h"
+
+namespace harmex {
+namespace {
+
+constexpr int kMaxCandidates = 8;       // period candidates kept per frame
+constexpr double kMaxCandidateD = 0.9;  // dips above this difference are not candidates
+constexpr int kSincHalf = 8;            // half-width of the lag interpolation kernel, lags
+constexpr double kMinLevelDb = -200.0;  // level of a frame of digital silence, dB
+
+struct Candidate {
+  double lag = 0.0;  // period, samples of the decimated signal (fractional)
+  double d = 1.0;    // normalised difference at that lag (0 periodic .. about 1 noise)
+};
+
+void check(double sr, const Options& o) {
+  auto bad = [](const std::string& what) { throw std::invalid_argument(what); };
+  if (!(std::isfinite(sr) && sr > 0.0)) bad("the sampling rate must be a positive number");
+  if (!(std::isfinite(o.f0min_hz) && o.f0min_hz >= 10.0)) bad("f0min must be at least 10 Hz");
+  if (!(std::isfinite(o.f0max_hz) && o.f0max_hz > o.f0min_hz)) {
+    bad("f0max must be a number above f0min");
+  }
+  if (!(o.f0min_hz < sr / 4.0)) bad("f0min must be below a quarter of the sampling rate");
+  if (!(std::isfinite(o.window_samples) && o.window_samples >= 0.0)) {
+    bad("the window length must be a non-negative number of samples");
+  }
+  if (!(std::isfinite(o.f0ana_hz) && o.f0ana_hz >= 0.0)) {
+    bad("the analysis band must be a non-negative frequency");
+  }
+  if (!(std::isfinite(o.hop_s) && o.hop_s >= 1e-4)) bad("the frame step must be at least 0.1 ms");
+  if (!(o.refine_periods >= 1.0)) bad("the refinement window must hold at least one period");
+}
+
+// Lanczos-like kernel: sinc windowed by a Hann of half-width kSincHalf + 1.
+double kernel(double u) {
+  constexpr double kHalf = kSincHalf + 1.0;
+  if (std::abs(u) >= kHalf) return 0.0;
+  if (u == 0.0) return 1.0;
+  const double pu = std::numbers::pi * u;
+  return std::sin(pu) / pu * 0.5 * (1.0 + std::cos(pu / kHalf));
+}
+
+// Dips of d over lags [lo, hi] (d holds lags lo-1 .. hi+1 at d[0 ..]), refined by a parabola,
+// best kept first by their local cost.
+int find_candidates(const double* d, int lo, int hi, Candidate* out) {
+  int count = 0;
+  for (int lag = lo; lag <= hi; ++lag) {
+    const double a = d[lag - lo], b = d[lag - lo + 1], c = d[lag - lo + 2];
+    if (!(b < a && b <= c) || b >= kMaxCandidateD) continue;
+    const double den = a - 2.0 * b + c;
+    const double delta = den > 0.0 ? std::clamp(0.5 * (a - c) / den, -0.5, 0.5) : 0.0;
+    const Candidate cand{lag + delta, b - 0.25 * (a - c) * delta};
+    if (count < kMaxCandidates) {
+      out[count++] = cand;
+    } else {
+      // Replace the worst kept dip when this one is better.
+      int worst = 0;
+      for (int i = 1; i < count; ++i) {
+        if (out[i].d > out[worst].d) worst = i;
+      }
+      if (cand.d < out[worst].d) out[worst] = cand;
+    }
+  }
+  return count;
+}
+
+}  // namespace
+
+Track estimate_f0(const float* x, std::size_t n, double sr, const Options& o) {
+  check(sr, o);
+  Track track;
+  const double duration_s = static_cast<double>(n) / sr;
+  const auto frames = static_cast<std::size_t>(std::floor(duration_s / o.hop_s + 1e-9)) + 1;
+  track.t_s.resize(frames);
+  for (std::size_t k = 0; k < frames; ++k) track.t_s[k] = static_cast<double>(k) * o.hop_s;
+  track.f0_hz.assign(frames, 0.0);
+  track.voiced.assign(frames, 0);
+  if (n == 0) return track;
+
+  // Analysis band and decimation.
+  const double fmax = std::min(o.f0max_hz, sr / 4.0);
+  double pass_hz = o.f0ana_hz > 0.0 ? o.f0ana_hz : std::min(2.5 * o.f0max_hz, sr);
+  pass_hz = std::clamp(pass_hz, 1.2 * fmax, 0.5 * sr);  // never cut the fundamental itself
+  const int factor = std::max(1, static_cast<int>(std::floor(sr / (2.4 * pass_hz))));
+  const double fs = sr / factor;  // rate of the analysed signal, Hz
+  std::vector<double> sig = decimate(x, n, factor, sr, pass_hz);
+  const auto m = static_cast<long>(sig.size());
+  {
+    // One-pole high-pass at f0min / 2: an offset or hum would look periodic at every lag.
+    const double r = std::exp(-2.0 * std::numbers::pi * 0.5 * o.f0min_hz / fs);
+    double prev_in = 0.0, prev_out = 0.0;
+    for (double& v : sig) {
+      const double out = v - prev_in + r * prev_out;
+      prev_in = v;
+      prev_out = out;
+      v = out;
+    }
+  }
+
+  const int lag_lo = std::max(2, static_cast<int>(std::floor(fs / fmax)));
+  const int lag_hi = std::max(lag_lo + 2, static_cast<int>(std::ceil(fs / o.f0min_hz)));
+  const int lag_top = lag_hi + 1;  // highest lag of the difference function
+  const double window_in =
+      o.window_samples > 0.0 ? o.window_samples : std::max(0.02 * sr, 4.0 * sr / o.f0min_hz);
+  const long w = std::clamp(std::lround(window_in / factor), 4L, m + lag_top);
+  track.window_samples = window_in;
+  track.band_hz = pass_hz;
+  track.analysis_sr = fs;
+
+  // Zero-padded signal (index pad + i holds sample i), its reverse and its energy prefix sums.
+  const long pad = w + lag_top + kSincHalf + 8;
+  const long np = m + 2 * pad;
+  std::vector<double> y(static_cast<std::size_t>(np), 0.0);
+  std::copy(sig.begin(), sig.end(), y.begin() + pad);
+  std::vector<double>().swap(sig);
+  std::vector<double> yr(y.rbegin(), y.rend());                       // yr[np - 1 - i] == y[i]
+  std::vector<double> energy(static_cast<std::size_t>(np) + 1, 0.0);  // energy[i] = sum y[<i]^2
+  for (long i = 0; i < np; ++i) energy[i + 1] = energy[i] + y[i] * y[i];
+  auto range_energy = [&](long a, long b) { return energy[b] - energy[a]; };
+
+  // Frame k covers pair centres [start[k], start[k] + w) around its time.
+  std::vector<long> start(frames);
+  std::vector<double> centre(frames);
+  for (std::size_t k = 0; k < frames; ++k) {
+    centre[k] = track.t_s[k] * fs + static_cast<double>(pad);
+    start[k] = std::lround(centre[k] - 0.5 * static_cast<double>(w));
+  }
+
+  // Pass 1: running sums over pair centres c of y[c - j] * y[c + j] (even lag 2j) and
+  // y[c - j] * y[c + j + 1] (odd lag 2j + 1); a frame's correlation at every lag is the
+  // difference of two snapshots, so the cost per sample does not depend on the window.
+  const int n_even = lag_top / 2 + 1, n_odd = (lag_top + 1) / 2;
+  const int n_acc = n_even + n_odd;
+  std::vector<double> acc(static_cast<std::size_t>(n_acc), 0.0);
+  const double hop_in = o.hop_s * fs;
+  const auto ring = static_cast<std::size_t>(std::ceil(static_cast<double>(w) / hop_in)) + 2;
+  std::vector<double> snaps(ring * static_cast<std::size_t>(n_acc));
+  std::vector<double> diff(static_cast<std::size_t>(lag_hi - lag_lo + 3));
+  std::vector<Candidate> cands(frames * kMaxCandidates);
+  std::vector<int> n_cands(frames, 0);
+  std::vector<double> level_db(frames, kMinLevelDb);
+
+  std::size_t next_start = 0, next_end = 0;
+  double* acc_e = acc.data();
+  double* acc_o = acc.data() + n_even;
+  for (long c = start[0]; next_end < frames; ++c) {
+    while (next_start < frames && start[next_start] == c) {
+      std::copy(acc.begin(), acc.end(),
+                snaps.begin() + static_cast<long>((next_start % ring) * n_acc));
+      ++next_start;
+    }
+    while (next_end < frames && start[next_end] + w == c) {
+      const std::size_t k = next_end++;
+      const double* snap = snaps.data() + (k % ring) * n_acc;
+      const long s = start[k];
+      for (int lag = lag_lo - 1; lag <= lag_hi + 1; ++lag) {
+        const int j = lag / 2;
+        const bool odd = lag % 2 != 0;
+        const double r = odd ? acc_o[j] - snap[n_even + j] : acc_e[j] - snap[j];
+        const double e_left = range_energy(s - j, s + w - j);
+        const double e_right = range_energy(s + j + odd, s + w + j + odd);
+        const double e = e_left + e_right;
+        diff[static_cast<std::size_t>(lag - lag_lo + 1)] = e > 1e-20 ? 1.0 - 2.0 * r / e : 1.0;
+      }
+      n_cands[k] = find_candidates(diff.data(), lag_lo, lag_hi, cands.data() + k * kMaxCandidates);
+      const double power = range_energy(s, s + w) / static_cast<double>(w);
+      level_db[k] = power > 1e-20 ? 10.0 * std::log10(power) : kMinLevelDb;
+    }
+    if (next_end >= frames) break;
+    const double* left = yr.data() + (np - 1 - c);  // left[j] == y[c - j]
+    const double* right = y.data() + c;             // right[j] == y[c + j]
+    for (int j = 0; j < n_even; ++j) acc_e[j] += left[j] * right[j];
+    for (int j = 0; j < n_odd; ++j) acc_o[j] += left[j] * right[j + 1];
+  }
+
+  // Dynamic programming: per frame, one candidate or the unvoiced state (index n_cands[k]).
+  const double loudest = *std::max_element(level_db.begin(), level_db.end());
+  const double lag_min = fs / fmax;
+  auto local_cost = [&](std::size_t k, int i) {
+    if (i == n_cands[k]) {
+      const double below = (loudest + o.silence_db) - level_db[k];  // dB under the silence level
+      return o.voicing_threshold - std::clamp(below / 10.0, 0.0, 2.0);
+    }
+    const Candidate& c = cands[k * kMaxCandidates + i];
+    return c.d + o.octave_cost * std::log2(c.lag / lag_min);
+  };
+  auto transition = [&](std::size_t k0, int i0, std::size_t k1, int i1) {
+    const bool v0 = i0 < n_cands[k0], v1 = i1 < n_cands[k1];
+    if (v0 != v1) return o.voicing_change_cost;
+    if (!v0) return 0.0;
+    const double l0 = cands[k0 * kMaxCandidates + i0].lag, l1 = cands[k1 * kMaxCandidates + i1].lag;
+    return o.jump_cost * std::abs(std::log2(l1 / l0));
+  };
+  constexpr int kStates = kMaxCandidates + 1;
+  std::vector<std::int8_t> back(frames * kStates, 0);
+  std::vector<double> cost(kStates), next(kStates);
+  for (int i = 0; i <= n_cands[0]; ++i) cost[i] = local_cost(0, i);
+  for (std::size_t k = 1; k < frames; ++k) {
+    for (int i = 0; i <= n_cands[k]; ++i) {
+      double best = std::numeric_limits<double>::infinity();
+      int arg = 0;
+      for (int p = 0; p <= n_cands[k - 1]; ++p) {
+        const double v = cost[p] + transition(k - 1, p, k, i);
+        if (v < best) best = v, arg = p;
+      }
+      next[i] = best + local_cost(k, i);
+      back[k * kStates + i] = static_cast<std::int8_t>(arg);
+    }
+    std::swap(cost, next);
+  }
+  std::vector<int> path(frames);
+  path[frames - 1] = static_cast<int>(
+      std::min_element(cost.begin(), cost.begin() + n_cands[frames - 1] + 1) - cost.begin());
+  for (std::size_t k = frames - 1; k > 0; --k) path[k - 1] = back[k * kStates + path[k]];
+
+  // Pass 2: refine each chosen period on a window of a few periods centred on the frame, by
+  // band-limited interpolation of the correlation between integer lags.
+  constexpr int kSpan = kSincHalf + 1;
+  double r_int[2 * kSpan + 1], e_int[2 * kSpan + 1];
+  for (std::size_t k = 0; k < frames; ++k) {
+    if (path[k] == n_cands[k]) continue;
+    const double lag1 = cands[k * kMaxCandidates + path[k]].lag;
+    const long lag0 = std::lround(lag1);
+    const long w2 = std::clamp(std::lround(o.refine_periods * lag1), std::min(w, 2 * lag0 + 2), w);
+    const long a = std::lround(centre[k] - 0.5 * static_cast<double>(w2 + lag0));
+    const double e0 = range_energy(a, a + w2);
+    for (int i = -kSpan; i <= kSpan; ++i) {
+      const long lag = lag0 + i;  // negative lags are valid: the window has margin on both sides
+      const double* p = y.data() + a;
+      double r = 0.0;
+      for (long t = 0; t < w2; ++t) r += p[t] * p[t + lag];
+      r_int[i + kSpan] = r;
+      e_int[i + kSpan] = range_energy(a + lag, a + w2 + lag);
+    }
+    auto diff_at = [&](double delta) {  // normalised difference at lag lag0 + delta, |delta| <= 1
+      double r = 0.0;
+      for (int i = -kSpan; i <= kSpan; ++i) r += r_int[i + kSpan] * kernel(delta - i);
+      const int i0 = static_cast<int>(std::floor(delta));
+      const double f = delta - i0;
+      const double e = e0 + (1.0 - f) * e_int[i0 + kSpan] + f * e_int[i0 + 1 + kSpan];
+      return e > 1e-20 ? 1.0 - 2.0 * r / e : 1.0;
+    };
+    constexpr double kStep = 0.05;  // search grid, lags
+    const double centre_delta = lag1 - static_cast<double>(lag0);
+    double best_delta = centre_delta, best = diff_at(centre_delta);
+    for (double dlt = centre_delta - 0.6; dlt <= centre_delta + 0.6 + 1e-9; dlt += kStep) {
+      if (std::abs(dlt) > 1.0) continue;
+      const double v = diff_at(dlt);
+      if (v < best) best = v, best_delta = dlt;
+    }
+    if (std::abs(best_delta) + kStep <= 1.0) {
+      const double a0 = diff_at(best_delta - kStep), c0 = diff_at(best_delta + kStep);
+      const double den = a0 - 2.0 * best + c0;
+      if (den > 0.0) best_delta += std::clamp(0.5 * (a0 - c0) / den, -0.5, 0.5) * kStep;
+    }
+    const double lag = static_cast<double>(lag0) + best_delta;
+    track.f0_hz[k] = std::clamp(fs / lag, o.f0min_hz, o.f0max_hz);
+    track.voiced[k] = 1;
+  }
+
+  // Unvoiced frames: linear between the voiced neighbours, held before the first and after
+  // the last; nothing voiced leaves 0 everywhere.
+  long last = -1;
+  for (std::size_t k = 0; k < frames; ++k) {
+    if (!track.voiced[k]) continue;
+    const auto kk = static_cast<long>(k);
+    if (last < 0) {
+      std::fill(track.f0_hz.begin(), track.f0_hz.begin() + kk, track.f0_hz[k]);
+    } else {
+      const double f0a = track.f0_hz[static_cast<std::size_t>(last)], f0b = track.f0_hz[k];
+      for (long i = last + 1; i < kk; ++i) {
+        track.f0_hz[static_cast<std::size_t>(i)] =
+            f0a + (f0b - f0a) * static_cast<double>(i - last) / static_cast<double>(kk - last);
+      }
+    }
+    last = kk;
+  }
+  if (last >= 0) {
+    std::fill(track.f0_hz.begin() + last + 1, track.f0_hz.end(),
+              track.f0_hz[static_cast<std::size_t>(last)]);
+  }
+  return track;
+}
+
+}  // namespace harmex

@@ -1,0 +1,70 @@
+// harmex: writes the f0 track of a sound as an SDIF file of 1FQ0 frames.
+#include <cstdio>
+#include <exception>
+#include <new>
+#include <stdexcept>
+#include <string>
+
+#include "harmex/harmex.h"
+
+namespace {
+
+constexpr const char* kVersion = "1.0";
+
+std::string format(const char* fmt, double v) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, fmt, v);
+  return buf;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  harmex::Request req;
+  try {
+    req = harmex::parse_command_line(argc, argv);
+  } catch (const harmex::UsageError& e) {
+    std::fprintf(stderr, "harmex: %s\n%s", e.message.c_str(), harmex::usage());
+    return 2;
+  }
+  if (req.help) {
+    std::fputs(harmex::usage(), stdout);
+    return 0;
+  }
+  try {
+    const harmex::Sound sound = harmex::read_sound(req.sound_path);
+    harmex::Track track;
+    try {
+      track =
+          harmex::estimate_f0(sound.samples.data(), sound.samples.size(), sound.sr, req.options);
+    } catch (const std::invalid_argument& e) {
+      std::fprintf(stderr, "harmex: %s (sampling rate %g Hz)\n%s", e.what(), sound.sr,
+                   harmex::usage());
+      return 2;
+    }
+    std::size_t voiced = 0;
+    for (char v : track.voiced) voiced += v != 0;
+    const std::vector<std::pair<std::string, std::string>> params = {
+        {"Program", "harmex"},
+        {"Version", kVersion},
+        {"Analysis", "f0"},
+        {"Sound", req.sound_path},
+        {"SamplingRate", format("%.2f", sound.sr)},
+        {"f0min", format("%.2f", req.options.f0min_hz)},
+        {"f0max", format("%.2f", req.options.f0max_hz)},
+        {"WindowSamples", format("%.2f", track.window_samples)},
+        {"f0ana", format("%.2f", track.band_hz)},
+        {"FrameStep", format("%.3f", req.options.hop_s)},
+        {"Frames", std::to_string(track.t_s.size())},
+        {"VoicedFrames", std::to_string(voiced)},
+    };
+    harmex::write_f0_sdif(req.output_path, track, params);
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "harmex: out of memory\n");
+    return 1;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "harmex: %s\n", e.what());
+    return 1;
+  }
+  return 0;
+}

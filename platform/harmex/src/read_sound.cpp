@@ -1,0 +1,72 @@
+// Sound input through the audio file library, mixed down to one channel of floats.
+#include <audiofile.h>
+
+#include <cstdio>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "harmex/harmex.h"
+
+namespace harmex {
+namespace {
+
+// The library reports errors through a global handler; keep its last text for our message.
+std::string& last_library_error() {
+  static std::string text;
+  return text;
+}
+
+void keep_error(long, const char* text) {
+  last_library_error() = text ? text : "";
+}
+
+struct FileCloser {
+  void operator()(AFfilehandle f) const { afCloseFile(f); }
+};
+
+}  // namespace
+
+Sound read_sound(const std::string& path) {
+  afSetErrorHandler(keep_error);
+  last_library_error().clear();
+  auto fail = [&](const std::string& what) {
+    std::string msg = "cannot read sound file " + path + ": " + what;
+    if (!last_library_error().empty()) msg += " (" + last_library_error() + ")";
+    return std::runtime_error(msg);
+  };
+  std::unique_ptr<std::remove_pointer_t<AFfilehandle>, FileCloser> file(
+      afOpenFile(path.c_str(), "r", nullptr));
+  if (file.get() == AF_NULL_FILEHANDLE) {
+    file.release();
+    throw fail("cannot open it or not a known sound format");
+  }
+  if (afGetFileFormat(file.get(), nullptr) < 0) throw fail("not a known sound format");
+  Sound sound;
+  sound.sr = afGetRate(file.get(), AF_DEFAULT_TRACK);
+  if (!(sound.sr > 0.0)) throw fail("no valid sampling rate");
+  if (afSetVirtualSampleFormat(file.get(), AF_DEFAULT_TRACK, AF_SAMPFMT_FLOAT, 32) != 0 ||
+      afSetVirtualChannels(file.get(), AF_DEFAULT_TRACK, 1) != 0) {
+    throw fail("cannot convert its samples");
+  }
+  const AFframecount total = afGetFrameCount(file.get(), AF_DEFAULT_TRACK);
+  if (total > 0) sound.samples.reserve(static_cast<std::size_t>(total));
+  constexpr int kBlock = 65536;  // frames per read
+  std::vector<float> block(kBlock);
+  for (;;) {
+    const int got = afReadFrames(file.get(), AF_DEFAULT_TRACK, block.data(), kBlock);
+    if (got < 0) throw fail("read error");
+    if (got == 0) break;
+    sound.samples.insert(sound.samples.end(), block.begin(), block.begin() + got);
+  }
+  if (total > 0 && static_cast<AFframecount>(sound.samples.size()) < total) {
+    throw fail("the file is truncated (" + std::to_string(sound.samples.size()) + " of " +
+               std::to_string(total) + " frames)");
+  }
+  if (afCloseFile(file.release()) != 0) throw fail("error while closing it");
+  return sound;
+}
+
+}  // namespace harmex
