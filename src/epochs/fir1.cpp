@@ -46,12 +46,17 @@ TesselVector<double> fir1(const long& order, const TesselVector<double>& wn,
     const double gain = tessel::basic_ops::sum(b);
     for (int i = 0; i < len; ++i) b[i] /= gain;
   } else if (first_band == 0) {
-    // Real part of the response at the centre of the first pass band (the Nyquist frequency
-    // when that band reaches it).
+    // Unit gain at the centre of the first pass band (the Nyquist frequency when that band
+    // reaches it): divide by the magnitude of the response there. Its real part alone would
+    // carry the linear-phase factor cos(pi (len - 1) f / 2), which vanishes at some centres.
     double centre = 1.0;
     if (ff.size() >= 4 && ff[3] != 1.0) centre = (ff[2] + ff[3]) / 2.0;
-    double gain = 0.0;
-    for (int i = 0; i < len; ++i) gain += b[i] * std::cos(kPi * i * centre);
+    double re = 0.0, im = 0.0;
+    for (int i = 0; i < len; ++i) {
+      re += b[i] * std::cos(kPi * i * centre);
+      im -= b[i] * std::sin(kPi * i * centre);
+    }
+    const double gain = std::hypot(re, im);
     for (int i = 0; i < len; ++i) b[i] /= gain;
   }
   return b;
