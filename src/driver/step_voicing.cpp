@@ -1,8 +1,46 @@
 // Step 3: voicing coefficient and cut-off frequency tracks.
+#include <algorithm>
 #include <iostream>
+#include <string>
 
 #include "driver/reuse.h"
 #include "driver/runstate.h"
+#include "sdif/datatosdif.h"
+#include "sdif/sdif_signatures.h"
+#include "sdif/sdiftomatrix.h"
+#include "voicing/analysevoise.h"
+
+namespace {
+
+const char kEmptyCoef[] =
+    "\n *** Error *** \n -> size of voice coeficient data matrix null ! \n *** Exiting from the "
+    "program ***\n";
+const char kEmptyCutoff[] =
+    "\n *** Error *** \n -> size of voice frequency data matrix null ! \n *** Exiting from the "
+    "program ***\n";
+
+// An empty track is refused before anything is written, so that no later run can reuse it.
+void refuse_empty(RunState& s) {
+  if (s.voicing_coef.nrows() == 0) error_end(s, kEmptyCoef);
+  if (s.voicing_cutoff.nrows() == 0) error_end(s, kEmptyCutoff);
+}
+
+// Writes a (time, value) track as 1VUV frames holding one matrix_sig matrix each.
+void write_track(RunState& s, const tessel::TesselMatrix<double>& track, SdifSignature matrix_sig,
+                 const std::string& file) {
+  const tessel::TesselVector<double> times = track(0);
+  const tessel::TesselVector<double> values = track(1);
+  if (datatosdif(times, values, k1VUV, matrix_sig, file, s.args) != 0) error_end(s, "");
+  print_writing(s, file);
+}
+
+void read_track(RunState& s, const std::string& file, tessel::TesselMatrix<double>& track,
+                const char* selection) {
+  print_reading(s, file);
+  if (sdiftomatrix(file, track, selection) != 0) error_end(s, cannot_open(file));
+}
+
+}  // namespace
 
 void step_voicing(RunState& s) {
   if (!s.request[kStepVoicing]) {
@@ -10,33 +48,25 @@ void step_voicing(RunState& s) {
         must_recompute(s, {s.files.vun, s.files.vuf},
                        {{s.files.vun, kReuseVoicing}, {s.files.vuf, kReuseVoicing}});
   }
-  const bool compute = s.request[kStepVoicing];
   if (s.verbose) {
     std::cout << "\nCalculating voiced/unvoiced." << std::endl;
     if (s.args.forcefc_given)
       std::cout << " -> force cut off frequency to (Sampling Rate / 2)" << std::endl;
   }
 
-  if (compute) {
-    // Cap: sr / 2 with --forcefc, else min(*s.opts.cutoff_cap_hz, sr / 2).
-    // analysevoise(s.signal, s.sr, s.f0_track, s.voicing_coef, s.voicing_cutoff, cap);
-    // datatosdif(times, values, "1VUV", "1VUN", s.files.vun, s.args), then "1VUV"/"1VUF" into
-    // s.files.vuf (non-zero: error_end(s, "")); print_writing after each;
-    // then: if (!any_request_after(s, kStepVoicing)) normal_end(s);
-    not_available(s, "the voicing analysis");
-  } else {
-    print_reading(s, s.files.vun);
-    print_reading(s, s.files.vuf);
-    // sdiftomatrix(s.files.vun, s.voicing_coef, kSelVun), then s.files.vuf into
-    // s.voicing_cutoff with kSelVuf; non-zero: error_end(s, cannot_open(file)).
-    not_available(s, "reading the voicing files back");
+  if (!s.request[kStepVoicing]) {
+    read_track(s, s.files.vun, s.voicing_coef, kSelVun);
+    read_track(s, s.files.vuf, s.voicing_cutoff, kSelVuf);
+    refuse_empty(s);
+    return;
   }
-  if (s.voicing_coef.nrows() == 0)
-    error_end(s,
-              "\n *** Error *** \n -> size of voice coeficient data matrix null ! \n *** "
-              "Exiting from the program ***\n");
-  if (s.voicing_cutoff.nrows() == 0)
-    error_end(s,
-              "\n *** Error *** \n -> size of voice frequency data matrix null ! \n *** Exiting "
-              "from the program ***\n");
+
+  // Half the sampling rate with --forcefc (no cap), else the cap within half the rate.
+  const double half_sr = s.sr * 0.5;
+  double fcmax = s.opts.cutoff_cap_hz ? std::min(*s.opts.cutoff_cap_hz, half_sr) : half_sr;
+  analysevoise(s.signal, s.sr, s.f0_track, s.voicing_coef, s.voicing_cutoff, fcmax);
+  refuse_empty(s);
+  write_track(s, s.voicing_coef, k1VUN, s.files.vun);
+  write_track(s, s.voicing_cutoff, k1VUF, s.files.vuf);
+  if (!any_request_after(s, kStepVoicing)) normal_end(s);
 }

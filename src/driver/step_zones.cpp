@@ -1,8 +1,29 @@
 // Steps 5 and 6: voiced/unvoiced zones and transient zones.
 #include <iostream>
+#include <string>
 
 #include "driver/reuse.h"
 #include "driver/runstate.h"
+#include "driver/transientzones.h"
+#include "driver/voicedzones.h"
+#include "sdif/MRKsegtomatrix.h"
+#include "sdif/sdif_signatures.h"
+#include "sdif/segmentto1MRK.h"
+
+namespace {
+
+void write_zones(RunState& s, const tessel::TesselMatrix<double>& zones, const std::string& file,
+                 const char* kind) {
+  if (segmentto1MRK(zones, file, k1BEG, k1END, kind, s.args) != 0) error_end(s, "");
+  print_writing(s, file);
+}
+
+void read_zones(RunState& s, const std::string& file, tessel::TesselMatrix<double>& zones) {
+  print_reading(s, file);
+  if (MRKsegtomatrix(file, zones, "1MRK", "1BEG", "1END") != 0) error_end(s, cannot_open(file));
+}
+
+}  // namespace
 
 void step_zones(RunState& s) {
   // Step 5: both files must be valid; the 1UVI header is read only when 1VOI matched.
@@ -12,16 +33,17 @@ void step_zones(RunState& s) {
                        {{s.files.voi, kReuseVoiced}, {s.files.uvi, kReuseUnvoiced}});
   }
   if (s.request[kStepVoicedZones]) {
-    // Zones from s.voicing_coef by threshold (fthreshold, tooclose) into s.voiced_zones and
-    // s.unvoiced_zones; segmentto1MRK(..., s.files.voi, "1BEG", "1END", kVoiced, s.args) then
-    // the same into s.files.uvi with kUnvoiced (non-zero: error_end(s, "")); print_writing.
-    not_available(s, "the voiced/unvoiced zone segmentation");
+    if (s.verbose) {
+      std::cout << "\nCalculating voiced/unvoiced zones with the threshold : "
+                << s.args.voice_threshold_arg << std::endl;
+    }
+    voicedzones(s.voicing_coef, s.sr, s.args.voice_threshold_arg, s.signal.size(), s.epochs.size(),
+                s.voiced_zones, s.unvoiced_zones);
+    write_zones(s, s.voiced_zones, s.files.voi, kVoiced);
+    write_zones(s, s.unvoiced_zones, s.files.uvi, kUnvoiced);
   } else {
-    print_reading(s, s.files.voi);
-    print_reading(s, s.files.uvi);
-    // MRKsegtomatrix(s.files.voi, s.voiced_zones, "1MRK", "1BEG", "1END"), then s.files.uvi
-    // into s.unvoiced_zones; non-zero: error_end(s, cannot_open(file)).
-    not_available(s, "reading the voiced/unvoiced zone files back");
+    read_zones(s, s.files.voi, s.voiced_zones);
+    read_zones(s, s.files.uvi, s.unvoiced_zones);
   }
 
   // Step 6.
@@ -30,13 +52,15 @@ void step_zones(RunState& s) {
         must_recompute(s, {s.files.tra}, {{s.files.tra, kReuseTransientZones}});
   }
   if (s.request[kStepTransientZones]) {
-    // Zones from s.transients by threshold into s.transient_zones; segmentto1MRK(...,
-    // s.files.tra, "1BEG", "1END", kTransient, s.args); print_writing(s, s.files.tra);
-    // then: if (!s.request[kStepMarks] && !s.request[kStepPso]) normal_end(s);
-    not_available(s, "the transient zone segmentation");
+    if (s.verbose) {
+      std::cout << "\nCalculating transitoires zones with the threshold : "
+                << s.args.trans_threshold_arg << std::endl;
+    }
+    s.transient_zones =
+        transientzones(s.transients, s.sr, s.args.trans_threshold_arg, s.signal.size());
+    write_zones(s, s.transient_zones, s.files.tra, kTransient);
+    if (!s.request[kStepMarks] && !s.request[kStepPso]) normal_end(s);
   } else {
-    print_reading(s, s.files.tra);
-    // MRKsegtomatrix(s.files.tra, s.transient_zones, "1MRK", "1BEG", "1END").
-    not_available(s, "reading the transient zone file back");
+    read_zones(s, s.files.tra, s.transient_zones);
   }
 }
