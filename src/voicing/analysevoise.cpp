@@ -6,8 +6,6 @@
 #include <map>
 #include <vector>
 
-#include <ondule/ondule.h>
-
 #include "voicing/fc.h"
 #include "voicing/fversmatlab.h"
 #include "voicing/matlabversf.h"
@@ -36,10 +34,9 @@ struct Window {
 const Window& window_of(std::map<int, Window>& cache, int length) {
   auto [it, fresh] = cache.try_emplace(length);
   if (fresh) {
+    const tessel::TesselVector<double> bw = tessel::sig_proc::blackman(length);
     Window& win = it->second;
-    win.w.resize(static_cast<size_t>(length));
-    ondule::window(ondule::ond_Blackman, length, win.w.data(), 0.0, nullptr, nullptr, nullptr,
-                   nullptr);
+    win.w.assign(bw.data(), bw.data() + bw.size());
     for (const double v : win.w) {
       win.sum += v;
       win.sum_sq += v * v;
