@@ -88,7 +88,7 @@ TesselVector<cplx<double>> fft(const V& x, long n = 0) {
 // x.size() outputs into y[0 ..]; y may be x itself. tessel::error when y is smaller than x
 // (after a warning on standard error), when a is empty or a[0] is 0.
 template <VectorLike B, VectorLike A, VectorLike X, class Y>
-void filter_vec(const B& b, const A& a, const X& x, Y& y, TesselVector<double>& state) {
+void filter_vec(const B& b, const A& a, const X& x, Y&& y, TesselVector<double>& state) {
   const int nx = x.size();
   if (nx > y.size()) {
     VEPRINTF("filter_vec:: input size %d does not fit in output container of size %d \n", nx,
