@@ -4,7 +4,7 @@
 //   FAKE_HARMEX_STATUS  exit status (default 0); a non-zero status writes nothing
 //   FAKE_HARMEX_NO_FILE when set, exit 0 without writing the result
 //   FAKE_HARMEX_F0      comma-separated f0 values (Hz), one 1FQ0 frame each, 10 ms apart from
-//                       time 0 (default: 200 Hz for 100 frames)
+//                       time 0 (default: 200 Hz for 100 frames; "none": no frame)
 //
 // The result goes to the last argument, as the f0 program's does.
 #include <cstdlib>
@@ -24,6 +24,7 @@ std::vector<double> f0_values() {
   const char* text = std::getenv("FAKE_HARMEX_F0");
   if (text == nullptr) return std::vector<double>(100, 200.0);
   std::vector<double> values;
+  if (std::string(text) == "none") return values;
   std::stringstream in(text);
   std::string item;
   while (std::getline(in, item, ',')) values.push_back(std::stod(item));
