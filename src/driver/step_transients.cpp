@@ -3,6 +3,20 @@
 
 #include "driver/reuse.h"
 #include "driver/runstate.h"
+#include "epochs/analyserealloc.h"
+#include "epochs/messages.h"
+#include "sdif/EPCtovector.h"
+#include "sdif/datato1EPC.h"
+#include "sdif/sdif_signatures.h"
+
+namespace {
+
+const char kEmptyCurve[] =
+    "\n *** Error *** \n -> size of transistoire data vector null ! \n *** Exiting from the "
+    "program ***\n";
+constexpr long kTransientMode = 1;  // long-window reallocation
+
+}  // namespace
 
 void step_transients(RunState& s) {
   if (!s.request[kStepTransients]) {
@@ -13,18 +27,21 @@ void step_transients(RunState& s) {
   if (s.verbose) std::cout << "\nCalculating transitoires." << std::endl;
 
   if (compute) {
-    // analyserealloc in transient mode (mode argument 1) into s.transients;
-    // datato1EPC(s.transients, "1ECL", s.files.ecl, s.args) (non-zero: error_end(s, ""));
-    // print_writing(s, s.files.ecl);
-    // then: if (!any_request_after(s, kStepTransients)) normal_end(s);
-    not_available(s, "the transient analysis");
+    if (!(s.sr > 2.0 * kReallocHighPassHz)) error_end(s, epochs_msg::kReallocRateTooLow);
+    tessel::TesselVector<double> concentration;
+    double scale = 0.0, ref_concentration = 0.0;
+    analyserealloc(s.signal, s.sr, s.f0_track, kTransientMode, s.transients, concentration, scale,
+                   ref_concentration);
+    // An empty curve is refused before it is written, so that no later run reuses it.
+    if (s.transients.size() == 0) error_end(s, kEmptyCurve);
+    if (datato1EPC(s.transients, k1ECL, s.files.ecl, s.args) != 0) error_end(s, "");
+    print_writing(s, s.files.ecl);
+    if (!any_request_after(s, kStepTransients)) normal_end(s);
   } else {
     print_reading(s, s.files.ecl);
-    // EPCtovector(s.files.ecl, s.transients, kSelEcl); non-zero: error_end(s, cannot_open(..)).
-    not_available(s, "reading the transient file back");
+    if (EPCtovector(s.files.ecl, s.transients, kSelEcl) != 0) {
+      error_end(s, cannot_open(s.files.ecl));
+    }
   }
-  if (s.transients.size() == 0)
-    error_end(s,
-              "\n *** Error *** \n -> size of transistoire data vector null ! \n *** Exiting "
-              "from the program ***\n");
+  if (s.transients.size() == 0) error_end(s, kEmptyCurve);
 }

@@ -16,7 +16,6 @@ namespace {
 
 constexpr double kEpochWindowFactor = 1.25;     // frame length, hundredths of a second
 constexpr double kTransientWindowFactor = 5.0;  // frame length, hundredths of a second
-constexpr double kHighPassHz = 600.0;           // cut-off of the pre-emphasis filter
 constexpr long kHighPassOrder = 100;            // its order (101 coefficients)
 constexpr long kMargin = 100;                   // samples kept free at each end, beyond 2h
 
@@ -41,7 +40,7 @@ void analyserealloc(const TesselVector<double>& signal, const double& sr,
   TesselVector<cplx<double>> records(n_frames, cplx<double>(0.0, 0.0));
   if (n_frames > 0) {
     // Linear-phase high-pass; its delay of 50 samples is taken out.
-    const TesselVector<double> wn{kHighPassHz / (0.5 * sr)};
+    const TesselVector<double> wn{kReallocHighPassHz / (0.5 * sr)};
     const TesselVector<double> b = fir1(kHighPassOrder, wn, 0);
     const TesselVector<double> x = fir_aligned(b, signal, kHighPassOrder / 2, n);
 

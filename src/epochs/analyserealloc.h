@@ -11,6 +11,10 @@
 // 0 before the first covered sample and ending at the last one; both are empty when the signal
 // has no frame (fewer than 4h + 201 samples). scale and ref_concentration: see
 // postmarktemporel. The f0 track is not used. Both vectors' orientation flags are toggled.
+// The signal is high-passed at this frequency (Hz) before framing; sampling rates at or below
+// twice it leave no room for the filter and must not be analysed.
+inline constexpr double kReallocHighPassHz = 600.0;
+
 void analyserealloc(const tessel::TesselVector<double>& signal, const double& sr,
                     const tessel::TesselMatrix<double>& f0_track, long mode,
                     tessel::TesselVector<double>& curve,

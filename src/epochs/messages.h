@@ -17,4 +17,10 @@ inline constexpr const char* kFrobNoF0 =
 // the new order, "." and a line end.
 inline constexpr const char* kFrobBadOrder = " *** Bad order of LPC filter. New order : ";
 
+// Driver-side refusal of the reallocation analysis (epochs or transients) for a sound whose
+// sampling rate leaves no room for its high-pass filter.
+inline constexpr const char* kReallocRateTooLow =
+    "\n *** Error *** \n -> sampling rate too low for the reallocation method : it must be above "
+    "1200 Hz \n *** Exiting from the program ***\n";
+
 }  // namespace epochs_msg
