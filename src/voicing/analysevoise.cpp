@@ -148,10 +148,6 @@ void analysevoise(const tessel::TesselVector<double>& signal, double sr,
     windowed.resize(static_cast<size_t>(L));
     const double* seg = x + (fr.centre - 1 - half);  // 0-based start of the frame
     for (int j = 0; j < L; ++j) windowed[j] = seg[j] * win.w[j];
-    if (magnitude.size() < static_cast<size_t>(n)) magnitude.resize(static_cast<size_t>(n));
-    spectre(windowed.data(), L, n, ws, magnitude.data(), nullptr);
-    const double* mag = magnitude.data();
-
     frame_time(i) = static_cast<double>(fr.centre - 1) / sr;
     const double f = fr.f0;
     const double harmonics = std::floor(fcmax / f);
@@ -163,13 +159,21 @@ void analysevoise(const tessel::TesselVector<double>& signal, double sr,
     }
     // More harmonics than bins cannot be resolved; the bin clamp below keeps reads in range.
     const int H = static_cast<int>(std::min(harmonics, static_cast<double>(n)));
+    auto clamp_bin = [n](double b) { return std::clamp(b, 1.0, static_cast<double>(n)); };
+
+    // The bands end at half the sampling rate (bin n/2 + 1, 1-based) and the last search band
+    // may reach a little above it: the bins beyond both (and a spare one) are never read.
+    const double top_search = fversmatlab(H * f + kSearchHalfWidth * f, sr, n);
+    const int bins = static_cast<int>(clamp_bin(std::max(top_search + 1.0, n / 2 + 1.0)));
+    if (magnitude.size() < static_cast<size_t>(n)) magnitude.resize(static_cast<size_t>(n));
+    spectre(windowed.data(), L, n, ws, magnitude.data(), nullptr, bins);
+    const double* mag = magnitude.data();
+
     peak_hz.resize(H);
     harmonic_energy.resize(H);
     band_energy.resize(H);
     ratio.resize(H);
     edge_bin.resize(H + 1);
-
-    auto clamp_bin = [n](double b) { return std::clamp(b, 1.0, static_cast<double>(n)); };
     for (int k = 0; k < H; ++k) {
       const double nominal = (k + 1) * f;
       const int lo =

@@ -1,6 +1,8 @@
 // Threshold crossings of a sampled curve.
 #pragma once
 
+#include <vector>
+
 #include <tessel/tessel.h>
 
 // Scans values and returns times[k] for each collected 0-based index k, in order.
@@ -11,3 +13,8 @@
 tessel::TesselVector<double> fthresholdcalcul(const tessel::TesselVector<double>& times,
                                               const tessel::TesselVector<double>& values,
                                               double threshold, int mode);
+
+// The scan alone on n contiguous values: the collected 0-based indices, in order. Lets a caller
+// whose positions are the indices themselves (a curve sampled once per sample) skip building
+// the position vector.
+std::vector<long> fthresholdcalcul(const double* values, long n, double threshold, int mode);

@@ -1,5 +1,6 @@
 #include "voicing/spectre.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <numbers>
@@ -71,7 +72,7 @@ const double* SpectreWorkspace::rotation(int n, bool odd_length) {
 }
 
 void spectre(const double* frame, int L, int n, SpectreWorkspace& ws, double* magnitude,
-             double* phase) {
+             double* phase, int bins) {
   if (!is_power_of_two(n)) voicing_detail::fail("spectre", voicing_msg::kSpectreBadN);
   double* x = ws.buffer(n);
   std::fill(x, x + 2 * static_cast<size_t>(n), 0.0);
@@ -81,7 +82,8 @@ void spectre(const double* frame, int L, int n, SpectreWorkspace& ws, double* ma
   ondule::complexfft(x, x, n, 1);
 
   const double* rot = ws.rotation(n, L % 2 == 1);
-  for (int k = 0; k < n; ++k) {
+  const int last = std::clamp(bins, 1, n);
+  for (int k = 0; k < last; ++k) {
     double re = x[2 * k];
     double im = x[2 * k + 1];
     if (k <= n / 2) {
@@ -109,5 +111,5 @@ void spectre(const tessel::TesselVector<double>& frame, int& n,
   magnitude.resize(n);
   phase.resize(n);
   SpectreWorkspace ws;
-  spectre(frame.data(), L, n, ws, magnitude.data(), phase.data());
+  spectre(frame.data(), L, n, ws, magnitude.data(), phase.data(), n);
 }

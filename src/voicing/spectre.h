@@ -23,13 +23,15 @@ class SpectreWorkspace {
 };
 
 // Spectrum of the L samples of frame, centred in an FFT of n points (n a power of two, at
-// least 2 and at least L): sample L/2 (integer half) lands at position n/2 and the phase is
-// corrected for that delay, so a symmetric frame has a real spectrum. Real and imaginary
-// parts are rounded to 10 decimals before taking the modulus (magnitude[0..n-1]) and, when
-// phase is not null, the argument in radians (phase[0..n-1]). n not a power of two of at
+// least 2 and at least L): sample L/2 (integer half) lands at position n/2, and bins 0 .. n/2
+// are turned by pi * k * d / n (d = n/2 for odd L, n/2 - 0.5 for even L). Real and imaginary
+// parts are rounded to 10 decimals before taking the modulus (magnitude) and, when phase is
+// not null, the argument in radians (phase). n not a power of two of at
 // least 2 is a framed error (exit 1); L > n is the caller's fault (see the other overload).
+// Only the first `bins` values (1 .. n) of magnitude and phase are computed: a caller that
+// reads the lower half of the spectrum skips the rest.
 void spectre(const double* frame, int L, int n, SpectreWorkspace& ws, double* magnitude,
-             double* phase);
+             double* phase, int bins);
 
 // The same on containers: magnitude and phase are resized to n. When L > n it prints the
 // "Changing N" warning on standard output and raises n to the smallest power of two above L.
