@@ -6,8 +6,9 @@ endif()
 if(TARGET glotmark-dump)
   add_dependencies(test_${name} glotmark-dump)
 endif()
-# The epoch-run tests generate sounds and recompute curves in process to check the files.
-foreach(lib glotsynth gm_epochs gm_sdif)
+# The epoch and voicing run tests generate sounds and recompute curves, tracks and zones in
+# process to check the files.
+foreach(lib glotsynth gm_epochs gm_sdif gm_driver)
   if(TARGET ${lib})
     target_link_libraries(test_${name} PRIVATE ${lib})
   endif()
