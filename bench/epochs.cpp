@@ -1,0 +1,289 @@
+// Speed and peak memory of the epoch step (-E, each method) and the transient step (--trans) on
+// long recordings.
+//
+// Reproduce (from the repository root):
+//   cmake -S . -B build-epochs -DCMAKE_BUILD_TYPE=Release
+//   cmake --build build-epochs --target bench_epochs glotmark harmex_program -j2
+//   build-epochs/bin/bench_epochs                  # 1 and 10 minutes
+//   build-epochs/bin/bench_epochs --minutes=1 --keep
+//
+// Material: a 30 s speech-like phrase from the project's generator of test sounds (44.1 kHz,
+// voiced stretches between 85 and 260 Hz, fricatives, bursts, pauses), repeated to the length
+// asked for and written as a 16-bit WAV file in a scratch directory. The f0 step runs the
+// project's f0 program once, untimed; every timed run reads its file back.
+//
+// Each length is analysed by the built program in a fresh output directory, in this order:
+//   -O                    f0 file (not timed)
+//   -E -e ener|frob|realloc   timed: read the sound, read the f0 file back, compute and write
+//                         the 1ECS file
+//   --voice -e realloc    voicing files (not timed), so that the next run reuses steps 1-3
+//   --trans -e realloc    timed: read the sound, read steps 1-3 back, compute and write 1ECL
+// From wait4 on each child: wall and CPU seconds per minute of audio, and peak resident memory
+// per second of audio (and per sample). The same analyses are also timed in process on the
+// signal alone ("analysis cpu s/min", median f0 150 Hz), which leaves out reading and writing
+// files.
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "epochs/analyserealloc.h"
+#include "epochs/ener.h"
+#include "epochs/fir1.h"
+#include "epochs/fir_aligned.h"
+#include "epochs/frob.h"
+#include "glotsynth.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using tessel::TesselMatrix;
+using tessel::TesselVector;
+
+constexpr double kSr = 44100.0;           // Hz
+constexpr const char* kF0Values = "150";  // f0 handed out by the stand-in f0 program (Hz)
+constexpr double kMedianF0 = 150.0;       // Hz, the same for the in-process timings
+
+std::vector<float> phrase() {
+  glotsynth::Options o;
+  o.sr = kSr;
+  o.segments = glotsynth::parse_segments(
+      "s:0.3,v:0.8:110-150:a-e,u:0.12,v:0.5:160-130:i-o,s:0.15,b:0.03,v:0.9:135-90:o-u,s:0.4,"
+      "v:1.2:200-260:e-i,u:0.2,v:0.7:240-180:a-a,s:0.25,v:1.5:95-85:o-a,u:0.15,b:0.04,"
+      "v:0.6:120-170:u-e,s:0.3,v:1.1:180-140:i-a,u:0.1,v:0.9:100-120:a-o,s:0.5,"
+      "v:1.3:140-110:e-u,u:0.25,v:0.8:210-230:a-i,s:0.2,v:1.0:130-95:o-e,b:0.03,u:0.1,"
+      "v:1.4:115-145:a-o,s:0.35,v:0.9:250-200:i-e,u:0.2,v:1.2:105-90:u-a,s:0.4,"
+      "v:1.1:150-175:e-a,u:0.12,v:0.9:170-120:o-i,s:0.3,v:1.6:90-110:a-u,s:0.5,"
+      "v:1.0:125-160:i-o,u:0.18,v:1.2:155-115:e-a,s:0.35,v:0.9:220-190:a-e,s:0.3,"
+      "v:1.3:100-130:o-a,u:0.2,v:1.1:140-100:u-i,s:0.44");
+  o.seed = 5;
+  return glotsynth::synthesize(o).signal;
+}
+
+void put(std::ofstream& f, std::uint32_t v, int bytes) {
+  for (int i = 0; i < bytes; ++i) f.put(static_cast<char>((v >> (8 * i)) & 0xff));
+}
+
+// Mono 16-bit WAV of `samples` samples of `block` repeated; the samples as read back go to x.
+bool write_tiled_wav(const std::string& path, const std::vector<float>& block, long samples,
+                     TesselVector<double>& x) {
+  std::ofstream f(path, std::ios::binary);
+  const std::uint32_t data_bytes = static_cast<std::uint32_t>(samples * 2);
+  f.write("RIFF", 4);
+  put(f, 36 + data_bytes, 4);
+  f.write("WAVEfmt ", 8);
+  put(f, 16, 4);
+  put(f, 1, 2);  // PCM
+  put(f, 1, 2);  // mono
+  put(f, static_cast<std::uint32_t>(kSr), 4);
+  put(f, static_cast<std::uint32_t>(kSr) * 2, 4);
+  put(f, 2, 2);
+  put(f, 16, 2);
+  f.write("data", 4);
+  put(f, data_bytes, 4);
+  std::vector<std::int16_t> pcm(block.size());
+  for (std::size_t i = 0; i < block.size(); ++i) {
+    pcm[i] = static_cast<std::int16_t>(std::clamp(block[i], -1.0f, 1.0f) * 32767.0f);
+  }
+  x.resize(samples);
+  for (long done = 0; done < samples;) {
+    const long n = std::min<long>(samples - done, static_cast<long>(pcm.size()));
+    f.write(reinterpret_cast<const char*>(pcm.data()), n * 2);
+    for (long i = 0; i < n; ++i) x[done + i] = pcm[i] / 32768.0;
+    done += n;
+  }
+  return static_cast<bool>(f);
+}
+
+struct RunResult {
+  int status = -1;
+  double wall_s = 0.0, cpu_s = 0.0;
+  long peak_kb = 0;
+};
+
+// Runs argv in dir, SFDIR unset; output discarded.
+RunResult run(const std::vector<std::string>& argv, const std::string& dir) {
+  std::vector<std::string> envs;
+  for (char** e = environ; *e != nullptr; ++e) {
+    if (std::strncmp(*e, "SFDIR=", 6) != 0) envs.emplace_back(*e);
+  }
+  std::vector<char*> cargv, cenv;
+  for (const auto& a : argv) cargv.push_back(const_cast<char*>(a.c_str()));
+  cargv.push_back(nullptr);
+  for (const auto& e : envs) cenv.push_back(const_cast<char*>(e.c_str()));
+  cenv.push_back(nullptr);
+  const auto t0 = std::chrono::steady_clock::now();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int devnull = open("/dev/null", O_WRONLY);
+    dup2(devnull, 1);
+    dup2(devnull, 2);
+    if (chdir(dir.c_str()) != 0) _exit(127);
+    execve(cargv[0], cargv.data(), cenv.data());
+    _exit(127);
+  }
+  RunResult r;
+  int wstatus = 0;
+  struct rusage ru {};
+  while (wait4(pid, &wstatus, 0, &ru) < 0) {
+  }
+  r.wall_s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+  r.peak_kb = ru.ru_maxrss;
+  r.cpu_s = static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
+            1e-6 * static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec);
+  return r;
+}
+
+// CPU seconds of this process spent in work (less sensitive than wall time to a shared machine).
+double cpu_seconds_of(const std::function<void()>& work) {
+  const auto cpu = [] {
+    struct rusage ru {};
+    getrusage(RUSAGE_SELF, &ru);
+    return static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
+           1e-6 * static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec);
+  };
+  const double t0 = cpu();
+  work();
+  return cpu() - t0;
+}
+
+// The driver's energy curve: staircase, low-pass at 3 f0, delay removed.
+void energy_method(const TesselVector<double>& x) {
+  double window = 1.0 / (3.0 * kMedianF0), hop = 0.25 * window;
+  const TesselVector<double> stair = ener(x, kSr, window, hop);
+  const TesselVector<double> b = fir1(100, {(0.25 / hop) / (0.5 * kSr)}, 1);
+  const TesselVector<double> curve = fir_aligned(b, stair, 50, stair.size() - 100);
+  if (curve.size() == 0) std::puts("empty energy curve");
+}
+
+void frobenius_method(const TesselVector<double>& x) {
+  long first = 0, last = x.size() - 1;
+  int order = -1;
+  const auto out = frob(x, kSr, first, last, TesselVector<double>{kMedianF0}, order);
+  if (out.size() == 0) std::puts("empty Frobenius curve");
+}
+
+void realloc_method(const TesselVector<double>& x, long mode) {
+  TesselVector<double> curve, conc;
+  double scale = 0.0, ref = 0.0;
+  analyserealloc(x, kSr, TesselMatrix<double>(), mode, curve, conc, scale, ref);
+  if (curve.size() == 0) std::puts("empty reallocation curve");
+}
+
+std::vector<double> parse_list(const std::string& text) {
+  std::vector<double> out;
+  std::stringstream ss(text);
+  std::string item;
+  while (std::getline(ss, item, ',')) out.push_back(std::atof(item.c_str()));
+  return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<double> minutes = {1.0, 10.0};
+  bool keep = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a.rfind("--minutes=", 0) == 0) {
+      minutes = parse_list(a.substr(10));
+    } else if (a == "--keep") {
+      keep = true;
+    } else {
+      std::fprintf(stderr, "usage: bench_epochs [--minutes=1,10] [--keep]\n");
+      return 2;
+    }
+  }
+
+  std::string tmpl = (fs::temp_directory_path() / "bench-epochs-XXXXXX").string();
+  if (mkdtemp(tmpl.data()) == nullptr) return 1;
+  const fs::path root = tmpl;
+  fs::create_directories(root / "bin");
+  const fs::path bin = GLOTMARK_BIN_DIR;
+  fs::copy_file(bin / "glotmark", root / "bin/glotmark");
+  fs::copy_file(bin / "glotmark_create_dir.sh", root / "bin/glotmark_create_dir.sh");
+  fs::copy_file(bin / "harmex", root / "bin/harmex");
+  const std::string glotmark = (root / "bin/glotmark").string();
+
+  const std::vector<float> block = phrase();
+  std::printf("%-20s %7s %7s %7s %7s %9s %8s %7s %8s %18s\n", "run", "minutes", "wall s", "cpu s",
+              "s/min", "cpu s/min", "peak MB", "MB/s", "B/sample", "analysis cpu s/min");
+  bool ok = true;
+  for (const double m : minutes) {
+    const long samples = std::lround(m * 60.0 * kSr);
+    const double audio_s = samples / kSr;
+    char name_buf[32];
+    std::snprintf(name_buf, sizeof name_buf, "min%g.wav", m);
+    const std::string name = name_buf;
+    TesselVector<double> x;
+    if (!write_tiled_wav((root / name).string(), block, samples, x)) return 1;
+    const auto sound = [&](std::vector<std::string> words) {
+      std::vector<std::string> argv = {glotmark, "-i", name};
+      argv.insert(argv.end(), words.begin(), words.end());
+      return argv;
+    };
+    if (run(sound({"-O"}), root.string()).status != 0) {
+      std::puts("the f0 step failed");
+      return 1;
+    }
+
+    struct Timed {
+      const char* label;
+      std::vector<std::string> words;
+      std::vector<std::string> prepare;  // untimed run before
+      std::function<void()> analysis;
+    };
+    const Timed runs[] = {
+        {"-E -e ener", {"-E", "-e", "ener"}, {}, [&] { energy_method(x); }},
+        {"-E -e frob", {"-E", "-e", "frob"}, {}, [&] { frobenius_method(x); }},
+        {"-E -e realloc", {"-E", "-e", "realloc"}, {}, [&] { realloc_method(x, 0); }},
+        {"--trans -e realloc",
+         {"--trans", "-e", "realloc"},
+         {"--voice", "-e", "realloc"},
+         [&] { realloc_method(x, 1); }},
+    };
+    for (const Timed& t : runs) {
+      const int prepared = t.prepare.empty() ? 0 : run(sound(t.prepare), root.string()).status;
+      if (prepared != 0) {
+        std::printf("%s: preparation ended with status %d\n", t.label, prepared);
+        ok = false;
+        continue;
+      }
+      const RunResult r = run(sound(t.words), root.string());
+      if (r.status != 0) {
+        std::printf("%s: glotmark ended with status %d\n", t.label, r.status);
+        ok = false;
+        continue;
+      }
+      const double analysis_s = cpu_seconds_of(t.analysis);
+      const double mb = r.peak_kb / 1024.0;
+      std::printf("%-20s %7.1f %7.2f %7.2f %7.3f %9.3f %8.1f %7.3f %8.1f %18.3f\n", t.label, m,
+                  r.wall_s, r.cpu_s, r.wall_s / (audio_s / 60.0), r.cpu_s / (audio_s / 60.0), mb,
+                  mb / audio_s, r.peak_kb * 1024.0 / samples, analysis_s / (audio_s / 60.0));
+      std::fflush(stdout);
+    }
+    std::string outdir = name;
+    outdir.resize(name.size() - 4);  // without ".wav"
+    fs::remove_all(root / ("PSO" + outdir));
+    if (!keep) fs::remove(root / name);
+  }
+  if (!keep) fs::remove_all(root);
+  return ok ? 0 : 1;
+}
