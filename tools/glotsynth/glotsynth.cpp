@@ -436,7 +436,18 @@ Result synthesize(const Options& o) {
     const double t = static_cast<double>(i) * kF0StepS;
     r.f0_t[i] = t;
     while (k < c.cycles.size() && c.cycles[k].start_s + c.cycles[k].period_s <= t) ++k;
-    if (k < c.cycles.size() && c.cycles[k].start_s <= t) r.f0_hz[i] = 1.0 / c.cycles[k].period_s;
+    if (k >= c.cycles.size() || c.cycles[k].start_s > t) continue;
+    // The rate of each cycle belongs to its middle; between two middles of one voiced stretch
+    // the f0 is interpolated, so a glide does not read as a staircase of cycle lengths.
+    auto mid = [&](std::size_t j) { return c.cycles[j].start_s + 0.5 * c.cycles[j].period_s; };
+    auto joined = [&](std::size_t a, std::size_t b) {
+      return std::abs(c.cycles[a].start_s + c.cycles[a].period_s - c.cycles[b].start_s) < 1e-9;
+    };
+    std::size_t a = k, b = k;
+    if (t < mid(k) && k > 0 && joined(k - 1, k)) a = k - 1;
+    if (t >= mid(k) && k + 1 < c.cycles.size() && joined(k, k + 1)) b = k + 1;
+    const double fa = 1.0 / c.cycles[a].period_s, fb = 1.0 / c.cycles[b].period_s;
+    r.f0_hz[i] = a == b ? fa : fa + (fb - fa) * (t - mid(a)) / (mid(b) - mid(a));
   }
   return r;
 }

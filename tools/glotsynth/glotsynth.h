@@ -75,7 +75,8 @@ struct Result {
   std::vector<double> gci_s;  // glottal closure instants, seconds, increasing
   std::vector<long> gci_n;    // the same as 0-based sample indices (rounded)
   std::vector<double> f0_t;   // times of the f0 truth: 0, 5 ms, 10 ms, ... <= duration
-  std::vector<double> f0_hz;  // f0 at f0_t (1 / length of the glottal cycle there), 0 unvoiced
+  std::vector<double> f0_hz;  // f0 at f0_t, 0 unvoiced: 1 / cycle length, taken at the middle
+                              // of each cycle and interpolated between middles
   double voiced_power = 0.0;  // mean square of the clean voice over its voiced samples
   double noise_power = 0.0;   // mean square of the added noise (0 without noise)
 };

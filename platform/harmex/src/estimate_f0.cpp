@@ -23,6 +23,7 @@ constexpr double kMinLevelDb = -200.0;  // level of a frame of digital silence, 
 struct Candidate {
   double lag = 0.0;  // period, samples of the decimated signal (fractional)
   double d = 1.0;    // normalised difference at that lag (0 periodic .. about 1 noise)
+  double sub = 1.0;  // lowest difference at a half or a third of the lag (multiple-period test)
 };
 
 void check(double sr, const Options& o) {
@@ -43,14 +44,39 @@ void check(double sr, const Options& o) {
   if (!(o.refine_periods >= 1.0)) bad("the refinement window must hold at least one period");
 }
 
-// Lanczos-like kernel: sinc windowed by a Hann of half-width kSincHalf + 1.
-double kernel(double u) {
-  constexpr double kHalf = kSincHalf + 1.0;
-  if (std::abs(u) >= kHalf) return 0.0;
-  if (u == 0.0) return 1.0;
-  const double pu = std::numbers::pi * u;
-  return std::sin(pu) / pu * 0.5 * (1.0 + std::cos(pu / kHalf));
-}
+// Interpolation of a function known at integer lags -kSpan .. kSpan around a point, with a sinc
+// windowed by a Hann of half-width kSpan: the weights for a fractional offset delta in [-1, 1]
+// take three sines and cosines, the rest comes from angle sums.
+constexpr int kSpan = kSincHalf + 1;
+class LagInterpolator {
+ public:
+  LagInterpolator() {
+    for (int i = -kSpan; i <= kSpan; ++i) {
+      cos_step_[i + kSpan] = std::cos(std::numbers::pi * i / kSpan);
+      sin_step_[i + kSpan] = std::sin(std::numbers::pi * i / kSpan);
+    }
+  }
+  // Value at offset delta of the samples v[0 .. 2 kSpan] (v[kSpan] at offset 0).
+  double operator()(const double* v, double delta) const {
+    const double s = std::sin(std::numbers::pi * delta);
+    const double a = std::numbers::pi * delta / kSpan;
+    const double ca = std::cos(a), sa = std::sin(a);
+    double sum = 0.0;
+    for (int i = -kSpan; i <= kSpan; ++i) {
+      const double u = delta - i;
+      if (std::abs(u) >= kSpan) continue;
+      // sin(pi (delta - i)) = (-1)^i sin(pi delta); cos((a - i step)) by the angle difference.
+      const double window = 0.5 * (1.0 + ca * cos_step_[i + kSpan] + sa * sin_step_[i + kSpan]);
+      const double sinc = std::abs(u) < 1e-12 ? 1.0 : ((i & 1) ? -s : s) / (std::numbers::pi * u);
+      sum += v[i + kSpan] * sinc * window;
+    }
+    return sum;
+  }
+
+ private:
+  double cos_step_[2 * kSpan + 1];
+  double sin_step_[2 * kSpan + 1];
+};
 
 // Dips of d over lags [lo, hi] (d holds lags lo-1 .. hi+1 at d[0 ..]), refined by a parabola,
 // best kept first by their local cost.
@@ -61,7 +87,19 @@ int find_candidates(const double* d, int lo, int hi, Candidate* out) {
     if (!(b < a && b <= c) || b >= kMaxCandidateD) continue;
     const double den = a - 2.0 * b + c;
     const double delta = den > 0.0 ? std::clamp(0.5 * (a - c) / den, -0.5, 0.5) : 0.0;
-    const Candidate cand{lag + delta, b - 0.25 * (a - c) * delta};
+    Candidate cand{lag + delta, b - 0.25 * (a - c) * delta, 1.0};
+    // A period that is a multiple of a shorter one shows nearly the same dip at the fraction.
+    for (int div = 2; div <= 3; ++div) {
+      const double f = cand.lag / div;
+      if (f < lo) break;
+      const int i = static_cast<int>(f);
+      // d[lag - lo + 1] holds lag; search the dip near the fraction (+-1 lag).
+      double best = 1e9;
+      for (int j = std::max(lo - 1, i - 1); j <= std::min(hi + 1, i + 2); ++j) {
+        best = std::min(best, d[j - lo + 1]);
+      }
+      cand.sub = std::min(cand.sub, best);
+    }
     if (count < kMaxCandidates) {
       out[count++] = cand;
     } else {
@@ -194,7 +232,9 @@ Track estimate_f0(const float* x, std::size_t n, double sr, const Options& o) {
       return o.voicing_threshold - std::clamp(below / 10.0, 0.0, 2.0);
     }
     const Candidate& c = cands[k * kMaxCandidates + i];
-    return c.d + o.octave_cost * std::log2(c.lag / lag_min);
+    const double margin = o.multiple_margin + o.multiple_margin_rel * c.d;
+    const double multiple = std::clamp(1.0 - (c.sub - c.d) / margin, 0.0, 1.0);
+    return c.d + o.octave_cost * std::log2(c.lag / lag_min) + o.multiple_cost * multiple;
   };
   auto transition = [&](std::size_t k0, int i0, std::size_t k1, int i1) {
     const bool v0 = i0 < n_cands[k0], v1 = i1 < n_cands[k1];
@@ -227,26 +267,30 @@ Track estimate_f0(const float* x, std::size_t n, double sr, const Options& o) {
 
   // Pass 2: refine each chosen period on a window of a few periods centred on the frame, by
   // band-limited interpolation of the correlation between integer lags.
-  constexpr int kSpan = kSincHalf + 1;
+  const LagInterpolator interpolate;
   double r_int[2 * kSpan + 1], e_int[2 * kSpan + 1];
   for (std::size_t k = 0; k < frames; ++k) {
     if (path[k] == n_cands[k]) continue;
     const double lag1 = cands[k * kMaxCandidates + path[k]].lag;
     const long lag0 = std::lround(lag1);
-    const long w2 = std::clamp(std::lround(o.refine_periods * lag1), std::min(w, 2 * lag0 + 2), w);
+    const double w2_want = std::max(o.refine_periods * lag1, o.refine_min_s * fs);
+    const long w2 = std::clamp(std::lround(w2_want), std::min(w, 2 * lag0 + 2), w);
     const long a = std::lround(centre[k] - 0.5 * static_cast<double>(w2 + lag0));
     const double e0 = range_energy(a, a + w2);
+    // Correlation at lags lag0 - kSpan .. lag0 + kSpan (negative lags are valid: the window has
+    // margin on both sides); the inner loop runs over the lags so it vectorises.
+    std::fill(std::begin(r_int), std::end(r_int), 0.0);
+    const double* p = y.data() + a;
+    const double* q = p + lag0 - kSpan;
+    for (long t = 0; t < w2; ++t) {
+      const double pt = p[t];
+      for (int i = 0; i <= 2 * kSpan; ++i) r_int[i] += pt * q[t + i];
+    }
     for (int i = -kSpan; i <= kSpan; ++i) {
-      const long lag = lag0 + i;  // negative lags are valid: the window has margin on both sides
-      const double* p = y.data() + a;
-      double r = 0.0;
-      for (long t = 0; t < w2; ++t) r += p[t] * p[t + lag];
-      r_int[i + kSpan] = r;
-      e_int[i + kSpan] = range_energy(a + lag, a + w2 + lag);
+      e_int[i + kSpan] = range_energy(a + lag0 + i, a + w2 + lag0 + i);
     }
     auto diff_at = [&](double delta) {  // normalised difference at lag lag0 + delta, |delta| <= 1
-      double r = 0.0;
-      for (int i = -kSpan; i <= kSpan; ++i) r += r_int[i + kSpan] * kernel(delta - i);
+      const double r = interpolate(r_int, delta);
       const int i0 = static_cast<int>(std::floor(delta));
       const double f = delta - i0;
       const double e = e0 + (1.0 - f) * e_int[i0 + kSpan] + f * e_int[i0 + 1 + kSpan];
