@@ -1,6 +1,5 @@
 #include "sdif/EPCtovector.h"
 
-#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 #include <vector>
@@ -10,7 +9,9 @@
 
 int EPCtovector(const std::string& path, tessel::TesselVector<double>& out_v,
                 const std::string& selection) {
-  std::vector<double> values;
+  // The matrices are kept as read (float32) and converted once, straight into out_v.
+  std::vector<SDIFMatrix> kept;
+  long total = 0;
   try {
     SDIFEntity entity;
     if (!entity.OpenRead(path)) return 1;
@@ -19,11 +20,10 @@ int EPCtovector(const std::string& path, tessel::TesselVector<double>& out_v,
     while (!entity.eof()) {
       if (entity.ReadNextFrame(frame) == 0) continue;
       for (std::size_t k = 0; k < frame.GetNbMatrix(); ++k) {
-        const SDIFMatrix& m = frame.GetMatrix(k);
+        SDIFMatrix& m = frame.GetMatrix(k);
         if (m.GetNbCols() == 0 || m.GetNbRows() == 0) continue;
-        const std::size_t at = values.size();
-        values.resize(at + static_cast<std::size_t>(m.GetNbRows()));
-        m.GetCol(0, values.data() + at);
+        total += m.GetNbRows();
+        kept.push_back(std::move(m));
       }
       frame.ClearData();
     }
@@ -36,7 +36,11 @@ int EPCtovector(const std::string& path, tessel::TesselVector<double>& out_v,
     e.ErrorMessage();
     std::exit(1);
   }
-  out_v.resize(static_cast<long>(values.size()));
-  std::copy(values.begin(), values.end(), out_v.data());
+  out_v.resize(total);
+  double* at = out_v.data();
+  for (const SDIFMatrix& m : kept) {
+    m.GetCol(0, at);
+    at += m.GetNbRows();
+  }
   return 0;
 }

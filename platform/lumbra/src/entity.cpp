@@ -27,6 +27,7 @@ constexpr std::uint32_t kFormatVersion = 3;
 constexpr std::uint32_t kTypesVersion = 1;
 constexpr std::size_t kIoBufferBytes = 1 << 20;   // stdio buffer of a file, bytes
 constexpr std::size_t kSwapChunkBytes = 1 << 16;  // matrix data converted per write, bytes
+constexpr std::size_t kReadThroughBytes = 256;    // skips up to this are read, not sought
 
 bool IsHeaderSignature(SdifSignature sig) {
   return sig == e1NVT || sig == e1TYP || sig == e1IDS;
@@ -72,6 +73,7 @@ struct SDIFEntity::Impl {
   std::int64_t pos = 0;  // offset of the next byte of the stream
   std::optional<FrameHeader> pending;
   bool data_seen = false;
+  std::vector<SdifSignature> seen_scratch;  // matrix signatures of the frame being read
   double last_data_time = 0.0;
 
   ~Impl() { Discard(); }
@@ -102,6 +104,12 @@ struct SDIFEntity::Impl {
 
   void SkipTo(std::int64_t offset) {
     if (offset == pos) return;
+    // Short skips read through the stdio buffer; seeking would drop it.
+    if (offset > pos && offset - pos <= static_cast<std::int64_t>(kReadThroughBytes)) {
+      unsigned char scratch[kReadThroughBytes];
+      ReadExact(scratch, static_cast<std::size_t>(offset - pos));
+      return;
+    }
     if (::fseeko(file, static_cast<off_t>(offset), SEEK_SET) != 0) {
       ReadFault(pos, "cannot seek: " + ErrnoText());
     }
@@ -184,8 +192,8 @@ struct SDIFEntity::Impl {
   // all without sel) are stored in out; the others are checked and skipped.
   void ReadMatrices(const FrameHeader& h, SDIFFrame* out, const SDIFSelection* sel) {
     const std::int64_t end = h.End();
-    std::vector<SdifSignature> seen;
-    seen.reserve(static_cast<std::size_t>(h.count));
+    std::vector<SdifSignature>& seen = seen_scratch;
+    seen.clear();
     for (std::int64_t i = 0; i < h.count; ++i) {
       const std::int64_t at = pos;
       if (end - at < static_cast<std::int64_t>(kMatrixHeaderBytes)) {
@@ -198,34 +206,36 @@ struct SDIFEntity::Impl {
       const std::uint32_t type = LoadBE32(b + 4);
       const std::int64_t rows = static_cast<std::int32_t>(LoadBE32(b + 8));
       const std::int64_t cols = static_cast<std::int32_t>(LoadBE32(b + 12));
-      const std::string what =
-          "matrix " + SigForMessage(msig) + " of frame " + SigForMessage(h.sig) + ": ";
+      // Text of the messages, built only when one is needed.
+      const auto what = [&] {
+        return "matrix " + SigForMessage(msig) + " of frame " + SigForMessage(h.sig) + ": ";
+      };
       if (!SdifSignatureIsValid(msig)) {
         ReadFault(at, "matrix signature " + SigForMessage(msig) +
                           " is not four printable characters (corrupted file?)");
       }
       if (!SdifDataTypeIsKnown(type)) {
         const bool old = type == 0x1 || type == 0x2 || type == 0x20 || type == 0x40;
-        throw SDIFUnDefined(path + ": at byte " + std::to_string(at) + ": " + what +
+        throw SDIFUnDefined(path + ": at byte " + std::to_string(at) + ": " + what() +
                             "data type code " + std::to_string(type) +
                             (old ? " is from a format version before 3" : " is unknown"));
       }
       if (rows < 0 || cols < 0) {
-        ReadFault(at, what + std::to_string(rows) + " rows and " + std::to_string(cols) +
+        ReadFault(at, what() + std::to_string(rows) + " rows and " + std::to_string(cols) +
                           " columns: counts must not be negative");
       }
       const auto es = static_cast<std::int64_t>(SdifSizeofDataType(type));
       const std::int64_t left = end - pos;
       const std::int64_t elements = rows * cols;  // both below 2^31: no overflow
       if (elements > left / es) {
-        ReadFault(at, what + std::to_string(rows) + " x " + std::to_string(cols) + " " +
+        ReadFault(at, what() + std::to_string(rows) + " x " + std::to_string(cols) + " " +
                           SdifDataTypeName(type) + " elements need more than the " +
                           std::to_string(left) + " bytes left in the frame");
       }
       const std::int64_t data = elements * es;
       const std::int64_t padded = data + lumbra_detail::Padding8(data);
       if (padded > left) {
-        ReadFault(at, what + "its padding goes past the end of the frame");
+        ReadFault(at, what() + "its padding goes past the end of the frame");
       }
       for (const SdifSignature s : seen) {
         if (s == msig) {
@@ -260,12 +270,13 @@ struct SDIFEntity::Impl {
   }
 
   // Reads the npad padding bytes that follow matrix data; they must be zero.
-  void CheckPadding(std::size_t npad, const std::string& what) {
+  template <class What>
+  void CheckPadding(std::size_t npad, const What& what) {
     unsigned char pad[8] = {};
     ReadExact(pad, npad);
     for (std::size_t k = 0; k < npad; ++k) {
       if (pad[k] != 0) {
-        throw SDIFMatrixDataError(path + ": at byte " + std::to_string(pos - npad) + ": " + what +
+        throw SDIFMatrixDataError(path + ": at byte " + std::to_string(pos - npad) + ": " + what() +
                                   "padding bytes are not zero");
       }
     }
