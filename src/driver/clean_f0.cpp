@@ -10,9 +10,9 @@ constexpr double kFallbackF0Hz = 150.0;  // value put in place of an error
 double clean_f0(tessel::TesselMatrix<double>& track) {
   const long rows = track.nrows();
   double* f0 = track.data() + rows;  // column 1 (column-major)
+  // Above the highest or below the lowest f0; a value that is not a number (possible in a
+  // user's f0 file) is as wrong and would otherwise reach the median and every later step.
   for (long r = 0; r < rows; ++r)
-    if (f0[r] > kHighestF0Hz) f0[r] = kFallbackF0Hz;
-  for (long r = 0; r < rows; ++r)
-    if (f0[r] < kLowestF0Hz) f0[r] = kFallbackF0Hz;
+    if (f0[r] > kHighestF0Hz || !(f0[r] >= kLowestF0Hz)) f0[r] = kFallbackF0Hz;
   return tessel::basic_ops::median(track(1));
 }

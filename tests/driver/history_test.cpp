@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <limits>
 #include <string>
 
 #include "driver/clean_f0.h"
@@ -43,15 +44,17 @@ TEST(WriteHistory, MissingDirectoryGivesWarningAndMinusOne) {
 }
 
 TEST(CleanF0, OutOfRangeValuesBecome150BeforeTheMedian) {
-  tessel::TesselMatrix<double> tr(6, 2, 0.0);
-  const double f0[] = {10.0, 3000.0, 120.0, 2000.0, 20.0, 19.99};
-  for (long r = 0; r < 6; ++r) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  tessel::TesselMatrix<double> tr(9, 2, 0.0);
+  const double f0[] = {10.0, 3000.0, 120.0, 2000.0, 20.0, 19.99, nan, inf, -inf};
+  for (long r = 0; r < 9; ++r) {
     tr(r, 0) = 0.01 * r;
     tr(r, 1) = f0[r];
   }
   const double median = clean_f0(tr);
-  const double cleaned[] = {150.0, 150.0, 120.0, 2000.0, 20.0, 150.0};
-  for (long r = 0; r < 6; ++r) {
+  const double cleaned[] = {150.0, 150.0, 120.0, 2000.0, 20.0, 150.0, 150.0, 150.0, 150.0};
+  for (long r = 0; r < 9; ++r) {
     EXPECT_EQ(tr(r, 1), cleaned[r]) << r;
     EXPECT_EQ(tr(r, 0), 0.01 * r) << "times untouched";
   }
