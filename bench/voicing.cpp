@@ -5,9 +5,11 @@
 //   cmake --build build-voicing --target bench_voicing glotmark -j2
 //   build-voicing/bin/bench_voicing                 # --minutes=1,10 (default) --no-program
 //
-// For each length, a synthetic 44.1 kHz voice (the generator's default phrase repeated) is
+// For each length, a synthetic 44.1 kHz voice (the generator's default phrase repeated, white
+// noise at 30 dB SNR) is
 //   in process: analysed by analysevoise with the generator's f0 truth, then cut into zones
-//     (voiced zones from its coefficient track, transient zones from |signal| as the curve);
+//     (voiced zones from its coefficient track, transient zones from |signal| as the curve),
+//     and the voiced zones are compared with the generator's voicing truth;
 //   program:    written as a WAV file with its f0 as an SDIF file, analysed once with
 //     "glotmark -E -I f0 --force" (f0 and epochs), then timed with --voice (voicing only), -U
 //     (voicing and transients) and -T (zones; every earlier step read back).
@@ -47,10 +49,13 @@ double seconds_since(std::chrono::steady_clock::time_point t0) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 }
 
-// Default phrase of the generator repeated to at least `minutes` of sound.
+// Default phrase of the generator repeated to at least `minutes` of sound, with white noise
+// 30 dB below the voice (so that silences are not digital zeros).
 glotsynth::Result make_voice(double minutes) {
   glotsynth::Options o;
   o.sr = kSr;
+  o.noise = glotsynth::Noise::white;
+  o.snr_db = 30.0;
   const std::vector<glotsynth::Segment> phrase = o.segments;
   o.segments.clear();
   double total = 0.0;
@@ -91,6 +96,7 @@ double cpu_of(const rusage& ru) {
 // Runs f in a child process; its wall time and peak resident memory.
 template <class F>
 Measure in_child(F&& f) {
+  std::fflush(stdout);  // the child must not print what the parent has buffered
   const auto t0 = std::chrono::steady_clock::now();
   const pid_t pid = fork();
   if (pid < 0) return {};
@@ -127,6 +133,25 @@ void report(const char* what, const Measure& m, double audio_s) {
               static_cast<double>(m.max_rss_kb) / audio_s);
 }
 
+// Share of the truth's 5 ms instants whose voicing (f0 > 0) agrees with the voiced zones found
+// at the default threshold.
+void report_agreement(const tessel::TesselMatrix<double>& coef, const glotsynth::Result& truth,
+                      long nsamples) {
+  tessel::TesselMatrix<double> voiced, unvoiced;
+  voicedzones(coef, kSr, 0.6, nsamples, nsamples, voiced, unvoiced);
+  long agree = 0;
+  int zone = 0;
+  const long n = static_cast<long>(truth.f0_t.size());
+  for (long i = 0; i < n; ++i) {
+    const double t = truth.f0_t[i];
+    while (zone < voiced.nrows() && voiced(zone, 1) < t) ++zone;
+    const bool found = zone < voiced.nrows() && voiced(zone, 0) <= t;
+    agree += (found == (truth.f0_hz[i] > 0.0)) ? 1 : 0;
+  }
+  std::printf("  %-42s %7.1f %% of %ld instants (%d voiced zones)\n",
+              "voiced zones agree with the truth on", 100.0 * agree / n, n, voiced.nrows());
+}
+
 void bench_length(double minutes, bool program) {
   std::printf("\n%.0f minute(s) at %.0f Hz\n", minutes, kSr);
   const glotsynth::Result voice = make_voice(minutes);
@@ -159,6 +184,7 @@ void bench_length(double minutes, bool program) {
     frames = coef.nrows();
     std::printf("  %-42s %7.1f us cpu per frame (%d frames)\n", "in process: analysevoise",
                 1e6 * cpu / frames, frames);
+    report_agreement(coef, voice, signal.size());
 
     const Measure zones = in_child([&] {
       tessel::TesselMatrix<double> voiced, unvoiced;
