@@ -183,6 +183,26 @@ TEST(GlotmarkF0, BlockBoundariesOfTheSound) {
   }
 }
 
+TEST(GlotmarkF0, F0ProgramBesideGlotmarkElseOnPath) {
+  Sandbox box;
+  write_wav(box / "snd/v.wav", 800, 8000);
+  fs::create_directories(box / "other");
+  fs::rename(box / "bin/harmex", box / "other/harmex");
+
+  // Not beside glotmark: found on PATH.
+  const std::string path = "PATH=" + (box / "other") + ":/usr/bin:/bin";
+  const auto found = box.glotmark({"-i", "snd/v.wav", "-O"}, {path});
+  EXPECT_EQ(found.status, 0) << found.out;
+  ASSERT_EQ(box.f0_runs().size(), 1u);
+  EXPECT_EQ(box.f0_runs()[0][0], "harmex");  // looked up by name
+
+  // Nowhere: the f0 program cannot run, which is its bad execution.
+  const auto missing = box.glotmark({"-i", "snd/v.wav", "-O"}, {"PATH=/usr/bin:/bin"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.out,
+            "\n *** Error ***\n -> bad execution of harmex \n *** Exiting program ***\n\n");
+}
+
 TEST(GlotmarkF0, ReadsTheStepFileBackWhenParametersMatch) {
   Sandbox box;
   write_wav(box / "snd/v.wav", 8000, 8000);
