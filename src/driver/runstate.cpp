@@ -35,11 +35,6 @@ void normal_end(RunState& s) {
   throw RunEnd{0};
 }
 
-void not_available(RunState& s, const std::string& analysis) {
-  error_end(s, "\n *** Error ***\n -> " + analysis +
-                   " not available yet in this build of glotmark\n *** Exiting program ***\n");
-}
-
 bool any_request_after(const RunState& s, int step) {
   for (int k = step + 1; k <= kStepPso; ++k)
     if (s.request[k]) return true;

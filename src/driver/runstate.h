@@ -146,9 +146,6 @@ struct RunEnd {
 // Normal end: writes the history record and throws RunEnd{0}.
 [[noreturn]] void normal_end(RunState& s);
 
-// Error end for a step whose analysis is not built into this program yet.
-[[noreturn]] void not_available(RunState& s, const std::string& analysis);
-
 // True when a step after `step` is requested (flags 2..8).
 [[nodiscard]] bool any_request_after(const RunState& s, int step);
 
