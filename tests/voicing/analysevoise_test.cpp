@@ -7,6 +7,9 @@
 #include <vector>
 
 #include "voicing/analysevoise.h"
+#include "voicing/fc.h"
+#include "voicing/medfilt1.h"
+#include "voicing/spectre.h"
 
 namespace {
 
@@ -226,6 +229,99 @@ TEST(Analysevoise, TrackThatYieldsNoFrameGivesEmptyTracks) {
   analysevoise(TesselVector<double>(500, 0.1), 16000.0, regular(0.01, 0.01, 3, std::nan("")), coef,
                cut, fcmax);
   EXPECT_EQ(coef.nrows(), 0);
+}
+
+// The tracks computed the plain way, frame by frame with whole spectra and fresh buffers:
+// f0 within 30 .. 2000 Hz and a 10 ms track, so neither cleaning nor decimation applies.
+void reference(const TesselVector<double>& x, double sr, const TesselMatrix<double>& f0,
+               double fcmax, std::vector<double>& times, std::vector<double>& coef,
+               std::vector<double>& cut) {
+  const auto bin = [&](double f, int n) { return std::round(f / sr * n) + 1.0; };
+  std::vector<double> c, k;
+  for (int r = 0; r < f0.nrows(); ++r) {
+    const double f = f0(r, 1);
+    const long centre = std::lround(f0(r, 0) * sr) + 1;
+    int L = static_cast<int>(std::round(sr / f)) * 5;
+    if (L % 2 == 0) ++L;
+    const int h = (L - 1) / 2;
+    if (!(centre - h > 0 && centre + h < x.size() - 1)) continue;
+    int n = 2;
+    while (n <= L) n *= 2;
+    const TesselVector<double> w = tessel::sig_proc::blackman(L);
+    TesselVector<double> frame(L, 0.0);
+    double sw = 0.0, sw2 = 0.0;
+    for (int j = 0; j < L; ++j) {
+      frame(j) = x(centre - 1 - h + j) * w(j);
+      sw += w(j);
+      sw2 += w(j) * w(j);
+    }
+    TesselVector<double> mag, phase;
+    spectre(frame, n, mag, phase);
+    const int H = static_cast<int>(std::floor(fcmax / f));
+    std::vector<double> peak(H), A(H), B(H, 0.0);
+    for (int m = 1; m <= H; ++m) {
+      const int lo = static_cast<int>(bin(m * f - 0.15 * f, n));
+      const int hi = static_cast<int>(bin(m * f + 0.15 * f, n));
+      int p = lo;
+      for (int b = lo; b <= hi; ++b) p = mag(b - 1) > mag(p - 1) ? b : p;
+      peak[m - 1] = (p - 1.0) / n * sr;
+      const double a = 2.0 * mag(p - 1) / sw;
+      A[m - 1] = a * a / 2.0 * sw2;
+    }
+    std::vector<double> edge = {bin(0.0, n)};
+    for (int m = 1; m < H; ++m) edge.push_back(bin(0.5 * (peak[m - 1] + peak[m]), n));
+    edge.push_back(bin(sr * 0.5, n));
+    double sa = 0.0, sb = 0.0;
+    TesselVector<double> ratio(H, 0.0);
+    for (int m = 0; m < H; ++m) {
+      for (int b = int(edge[m]) - 1; b <= int(edge[m + 1]) - 1; ++b) B[m] += mag(b) * mag(b);
+      B[m] *= 2.0 / n;
+      ratio(m) = B[m] == 0.0 ? 1.0 : A[m] / B[m];
+      sa += A[m];
+      sb += B[m];
+    }
+    times.push_back((centre - 1) / sr);
+    c.push_back(sb == 0.0 ? 1.0 : sa / sb);
+    k.push_back(peak[fc(ratio, 0.6)(0)]);
+  }
+  TesselVector<double> cv(int(c.size()), 0.0), kv(int(k.size()), 0.0);
+  for (size_t i = 0; i < c.size(); ++i) {
+    cv(int(i)) = c[i];
+    kv(int(i)) = k[i];
+  }
+  const TesselVector<double> cs = medfilt1(cv, 5), ks = medfilt1(kv, 10);
+  coef.assign(cs.data(), cs.data() + cs.size());
+  cut.assign(ks.data(), ks.data() + ks.size());
+}
+
+TEST(Analysevoise, AgreesWithThePlainFrameByFrameComputation) {
+  // f0 jumps between frames so that window lengths and FFT sizes change from frame to frame,
+  // and the caps include half the sampling rate, where the last search band passes it.
+  const double sr = 16000.0;
+  TesselVector<double> x = harmonic_signal(sr, 0.6, 150.0, 7900.0, 0.3);
+  std::vector<double> t, f;
+  const double f0s[] = {150, 95, 400, 1200, 60, 150, 233};
+  for (int i = 0; i < 50; ++i) {
+    t.push_back(0.05 + 0.01 * i);
+    f.push_back(f0s[i % 7]);
+  }
+  const TesselMatrix<double> f0 = track(t, f);
+  for (const double cap : {6000.0, 8000.0}) {
+    SCOPED_TRACE(cap);
+    TesselMatrix<double> coef, cut;
+    double fcmax = cap;
+    analysevoise(x, sr, f0, coef, cut, fcmax);
+    std::vector<double> times, want_coef, want_cut;
+    reference(x, sr, f0, cap, times, want_coef, want_cut);
+    ASSERT_GT(times.size(), 30u);
+    ASSERT_EQ(coef.nrows(), static_cast<int>(times.size()));
+    for (int i = 0; i < coef.nrows(); ++i) {
+      EXPECT_EQ(coef(i, 0), times[i]) << i;
+      EXPECT_NEAR(coef(i, 1), want_coef[i], 1e-12 * std::max(1.0, want_coef[i])) << i;
+      EXPECT_EQ(cut(i, 0), times[i]) << i;
+      EXPECT_EQ(cut(i, 1), want_cut[i]) << i;
+    }
+  }
 }
 
 }  // namespace
