@@ -15,10 +15,11 @@
 namespace harmex {
 namespace {
 
-constexpr int kMaxCandidates = 8;       // period candidates kept per frame
-constexpr double kMaxCandidateD = 0.9;  // dips above this difference are not candidates
-constexpr int kSincHalf = 8;            // half-width of the lag interpolation kernel, lags
-constexpr double kMinLevelDb = -200.0;  // level of a frame of digital silence, dB
+constexpr int kMaxCandidates = 8;           // period candidates kept per frame
+constexpr double kMaxCandidateD = 0.9;      // dips above this difference are not candidates
+constexpr int kSincHalf = 8;                // half-width of the lag interpolation kernel, lags
+constexpr double kMinLevelDb = -200.0;      // level of a frame of digital silence, dB
+constexpr double kRunningSumNoise = 1e-10;  // relative error allowed to the running sums
 
 struct Candidate {
   double lag = 0.0;  // period, samples of the decimated signal (fractional)
@@ -203,6 +204,9 @@ Track estimate_f0(const float* x, std::size_t n, double sr, const Options& o) {
       const std::size_t k = next_end++;
       const double* snap = snaps.data() + (k % ring) * n_acc;
       const long s = start[k];
+      // Window sums are differences of running sums: below this energy their rounding errors
+      // (relative to everything summed so far) could pass for a signal.
+      const double floor = std::max(1e-30, kRunningSumNoise * energy[s + w + lag_top + 1]);
       for (int lag = lag_lo - 1; lag <= lag_hi + 1; ++lag) {
         const int j = lag / 2;
         const bool odd = lag % 2 != 0;
@@ -210,11 +214,13 @@ Track estimate_f0(const float* x, std::size_t n, double sr, const Options& o) {
         const double e_left = range_energy(s - j, s + w - j);
         const double e_right = range_energy(s + j + odd, s + w + j + odd);
         const double e = e_left + e_right;
-        diff[static_cast<std::size_t>(lag - lag_lo + 1)] = e > 1e-20 ? 1.0 - 2.0 * r / e : 1.0;
+        diff[static_cast<std::size_t>(lag - lag_lo + 1)] =
+            e > floor ? std::clamp(1.0 - 2.0 * r / e, 0.0, 2.0) : 1.0;
       }
       n_cands[k] = find_candidates(diff.data(), lag_lo, lag_hi, cands.data() + k * kMaxCandidates);
-      const double power = range_energy(s, s + w) / static_cast<double>(w);
-      level_db[k] = power > 1e-20 ? 10.0 * std::log10(power) : kMinLevelDb;
+      const double e_frame = range_energy(s, s + w);
+      level_db[k] =
+          e_frame > floor ? 10.0 * std::log10(e_frame / static_cast<double>(w)) : kMinLevelDb;
     }
     if (next_end >= frames) break;
     const double* left = yr.data() + (np - 1 - c);  // left[j] == y[c - j]
@@ -229,7 +235,7 @@ Track estimate_f0(const float* x, std::size_t n, double sr, const Options& o) {
   auto local_cost = [&](std::size_t k, int i) {
     if (i == n_cands[k]) {
       const double below = (loudest + o.silence_db) - level_db[k];  // dB under the silence level
-      return o.voicing_threshold - std::clamp(below / 10.0, 0.0, 2.0);
+      return o.voicing_threshold - std::clamp(below / o.silence_slope_db, 0.0, 2.0);
     }
     const Candidate& c = cands[k * kMaxCandidates + i];
     const double margin = o.multiple_margin + o.multiple_margin_rel * c.d;
@@ -309,6 +315,9 @@ Track estimate_f0(const float* x, std::size_t n, double sr, const Options& o) {
       const double den = a0 - 2.0 * best + c0;
       if (den > 0.0) best_delta += std::clamp(0.5 * (a0 - c0) / den, -0.5, 0.5) * kStep;
     }
+    // At the edges of a voiced stretch the long window still sees the voice while the short
+    // one around the frame holds only its decay: such frames are filled like unvoiced ones.
+    if (best > o.refined_max_d) continue;
     const double lag = static_cast<double>(lag0) + best_delta;
     track.f0_hz[k] = std::clamp(fs / lag, o.f0min_hz, o.f0max_hz);
     track.voiced[k] = 1;

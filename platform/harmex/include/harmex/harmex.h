@@ -16,24 +16,27 @@
 namespace harmex {
 
 struct Options {
-  double f0min_hz = 50.0;            // lowest f0 searched, Hz
-  double f0max_hz = 1000.0;          // highest f0 searched, Hz
-  double window_samples = 0.0;       // analysis window, samples of the sound (0: the larger of
-                                     // 20 ms and 4 periods of f0min)
-  double f0ana_hz = 0.0;             // highest frequency analysed, Hz (0: 2.5 f0max, at most sr)
-  double hop_s = 0.005;              // frame spacing, seconds
-  double voicing_threshold = 0.45;   // difference (0 periodic .. 1 noise) at which voiced and
-                                     // unvoiced cost the same
-  double silence_db = -45.0;         // frame level (dB below the loudest frame) under which a frame
-                                     // is taken as silent
+  double f0min_hz = 50.0;           // lowest f0 searched, Hz
+  double f0max_hz = 1000.0;         // highest f0 searched, Hz
+  double window_samples = 0.0;      // analysis window, samples of the sound (0: the larger of
+                                    // 20 ms and 4 periods of f0min)
+  double f0ana_hz = 0.0;            // highest frequency analysed, Hz (0: 2.5 f0max, at most sr)
+  double hop_s = 0.005;             // frame spacing, seconds
+  double voicing_threshold = 0.45;  // difference (0 periodic .. 1 noise) at which voiced and
+                                    // unvoiced cost the same
+  double silence_db = -30.0;        // frame level (dB below the loudest frame) under which being
+                                    // unvoiced gets cheaper, by 1 per silence_slope_db
+  double silence_slope_db = 15.0;
   double octave_cost = 0.04;         // cost per octave below f0max (prefers the shortest period)
   double multiple_cost = 0.3;        // cost of a period whose half or third is nearly as periodic
   double multiple_margin = 0.03;     // that cost fades out when the fraction's difference exceeds
   double multiple_margin_rel = 0.6;  // the period's by multiple_margin + multiple_margin_rel * d
   double jump_cost = 1.2;            // cost per octave of f0 change between neighbouring frames
-  double voicing_change_cost = 0.25;  // cost of a voiced/unvoiced change between frames
-  double refine_periods = 2.5;        // refinement window, in periods, at least refine_min_s and
-  double refine_min_s = 0.02;         // at most the analysis window; seconds
+  double voicing_change_cost = 0.4;  // cost of a voiced/unvoiced change between frames
+  double refine_periods = 2.5;       // refinement window, in periods, at least refine_min_s and
+  double refine_min_s = 0.02;        // at most the analysis window; seconds
+  double refined_max_d = 0.6;        // a frame whose refined difference stays above this is
+                                     // treated as unvoiced
 };
 
 struct Track {
