@@ -33,6 +33,8 @@ int main(int argc, char** argv) {
   }
   try {
     const harmex::Sound sound = harmex::read_sound(req.sound_path);
+    if (!sound.warning.empty())
+      std::fprintf(stderr, "harmex: warning: %s\n", sound.warning.c_str());
     harmex::Track track;
     try {
       track =

@@ -53,17 +53,17 @@ Sound read_sound(const std::string& path) {
   }
   const AFframecount total = afGetFrameCount(file.get(), AF_DEFAULT_TRACK);
   if (total > 0) sound.samples.reserve(static_cast<std::size_t>(total));
-  constexpr int kBlock = 65536;  // frames per read
+  constexpr int kBlock = 1024;  // frames per read, as the analysis program reads them
   std::vector<float> block(kBlock);
   for (;;) {
     const int got = afReadFrames(file.get(), AF_DEFAULT_TRACK, block.data(), kBlock);
-    if (got < 0) throw fail("read error");
-    if (got == 0) break;
+    if (got <= 0) break;  // a read error ends the data, as the analysis program's reader does
     sound.samples.insert(sound.samples.end(), block.begin(), block.begin() + got);
   }
+  // Like the analysis program's own reader, a file that ends early is read as far as it goes.
   if (total > 0 && static_cast<AFframecount>(sound.samples.size()) < total) {
-    throw fail("the file is truncated (" + std::to_string(sound.samples.size()) + " of " +
-               std::to_string(total) + " frames)");
+    sound.warning = path + " ends early: read " + std::to_string(sound.samples.size()) + " of " +
+                    std::to_string(total) + " frames";
   }
   if (afCloseFile(file.release()) != 0) throw fail("error while closing it");
   return sound;

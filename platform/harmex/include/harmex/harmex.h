@@ -58,9 +58,11 @@ struct Track {
 struct Sound {
   std::vector<float> samples;  // one value per frame, channels mixed down, full scale +-1
   double sr = 0.0;             // sampling rate, Hz
+  std::string warning;         // what was odd but not fatal (a file that ends early), or empty
 };
 
-// Reads any sound file the audio file library knows, mixed down to one channel. Throws
+// Reads any sound file the audio file library knows, mixed down to one channel; a file that
+// ends before its announced length is read as far as it goes (with a warning). Throws
 // std::runtime_error whose text says what failed and names the path.
 [[nodiscard]] Sound read_sound(const std::string& path);
 
