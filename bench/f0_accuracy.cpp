@@ -6,7 +6,8 @@
 //   build-harmex/bin/bench_f0_accuracy            # add --quick for a smaller set, --no-speed
 //
 // Material: phrases from the project's generator of test sounds at 44.1 kHz, f0 between 60 and
-// 500 Hz (glides, vibrato on half of them, jitter 0.3-1 %, shimmer 2-6 %, LF and Rosenberg
+// 500 Hz (a register per phrase spanning up to 1.7 octaves, glides, leaps between stretches,
+// vibrato on half of them, jitter 0.3-1 %, shimmer 2-6 %, LF and Rosenberg
 // sources, five vowels), alternating with fricatives, bursts and silences. Conditions: clean,
 // white noise at 10 dB SNR, babble-like noise (6 synthetic talkers) at 10 dB SNR. The estimator
 // runs with the parameters the analysis driver sends by default (f0 50-1000 Hz, a window of
@@ -75,20 +76,20 @@ glotsynth::Options phrase(std::mt19937_64& rng, double sr) {
     o.vibrato_cents = 20.0 + 60.0 * u(rng);
   }
   const char vowels[] = {'a', 'e', 'i', 'o', 'u'};
-  // A speaker range: a base f0 and glides of up to half an octave inside [60, 500] Hz.
+  // A voice's register: a base f0, each stretch starting up to half an octave away from it and
+  // gliding by up to a third of an octave, all inside [60, 500] Hz (so a phrase may span more
+  // than an octave, and successive stretches may leap).
   const double base = 60.0 * std::pow(500.0 / 60.0, u(rng));
+  auto inside = [](double f) { return std::clamp(f, 60.0 * 1.03, 500.0 / 1.03); };
   o.segments.clear();
   o.segments.push_back({glotsynth::Segment::Kind::silence, 0.05 + 0.1 * u(rng), 0, 0, 'a', 'a'});
   const int stretches = 2 + static_cast<int>(3.0 * u(rng));
   for (int s = 0; s < stretches; ++s) {
-    auto pick = [&] {
-      return std::clamp(base * std::exp2(0.5 * (u(rng) - 0.5)), 60.0 * 1.06, 500.0 / 1.06);
-    };
     glotsynth::Segment v;
     v.kind = glotsynth::Segment::Kind::voiced;
     v.duration_s = 0.2 + 0.5 * u(rng);
-    v.f0_start_hz = pick();
-    v.f0_end_hz = pick();
+    v.f0_start_hz = inside(base * std::exp2(u(rng) - 0.5));
+    v.f0_end_hz = inside(v.f0_start_hz * std::exp2((2.0 * u(rng) - 1.0) / 3.0));
     v.vowel_start = vowels[static_cast<int>(5.0 * u(rng)) % 5];
     v.vowel_end = vowels[static_cast<int>(5.0 * u(rng)) % 5];
     o.segments.push_back(v);
