@@ -59,7 +59,10 @@ class VoiceBox {
     std::vector<std::string> argv = {dir_ / "bin/glotmark", "-i", "v.wav", "--verbose"};
     argv.insert(argv.end(), words.begin(), words.end());
     std::string f0 = "FAKE_HARMEX_F0=";
-    for (int i = 0; i < kF0Frames; ++i) f0 += (i == 0 ? "" : ",") + std::to_string(kF0);
+    for (int i = 0; i < kF0Frames; ++i) {
+      if (i > 0) f0 += ',';
+      f0 += std::to_string(kF0);
+    }
     return testsupport::run(argv, dir_.path().string(), {"SFDIR=", f0});
   }
 
