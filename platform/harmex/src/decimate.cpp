@@ -21,11 +21,11 @@ double bessel_i0(double x) {
 
 }  // namespace
 
-std::vector<double> decimate(const float* x, std::size_t n, int factor, double sr, double pass_hz) {
-  if (factor <= 1) return std::vector<double>(x, x + n);
+std::vector<float> decimate(const float* x, std::size_t n, int factor, double sr, double pass_hz) {
+  if (factor <= 1) return std::vector<float>(x, x + n);
   const std::size_t m =
       (n + static_cast<std::size_t>(factor) - 1) / static_cast<std::size_t>(factor);
-  std::vector<double> y(m, 0.0);
+  std::vector<float> y(m, 0.0f);
 
   constexpr double kStopDb = 60.0;               // stop-band attenuation, dB
   const double beta = 0.1102 * (kStopDb - 8.7);  // Kaiser's formula for that attenuation
@@ -62,7 +62,7 @@ std::vector<double> decimate(const float* x, std::size_t n, int factor, double s
       a3 += h[static_cast<std::size_t>(k + 3)] * x[start + k + 3];
     }
     for (; k < k1; ++k) a0 += h[static_cast<std::size_t>(k)] * x[start + k];
-    y[i] = static_cast<double>((a0 + a1) + (a2 + a3));
+    y[i] = (a0 + a1) + (a2 + a3);
   }
   return y;
 }

@@ -10,7 +10,7 @@ namespace harmex {
 // at time i * factor / sr (linear-phase FIR centred on each output, so no delay). The
 // anti-alias filter is a Kaiser-windowed sinc, flat to pass_hz and at least 60 dB down from
 // sr / factor - pass_hz (factor >= 1; factor 1 copies x). Edges are taken as zeros.
-[[nodiscard]] std::vector<double> decimate(const float* x, std::size_t n, int factor, double sr,
-                                           double pass_hz);
+[[nodiscard]] std::vector<float> decimate(const float* x, std::size_t n, int factor, double sr,
+                                          double pass_hz);
 
 }  // namespace harmex

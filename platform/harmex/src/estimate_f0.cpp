@@ -21,10 +21,11 @@ constexpr int kSincHalf = 8;                // half-width of the lag interpolati
 constexpr double kMinLevelDb = -200.0;      // level of a frame of digital silence, dB
 constexpr double kRunningSumNoise = 1e-10;  // relative error allowed to the running sums
 
+// Single precision keeps the candidates of an hour of sound small; it is ample for their use.
 struct Candidate {
-  double lag = 0.0;  // period, samples of the decimated signal (fractional)
-  double d = 1.0;    // normalised difference at that lag (0 periodic .. about 1 noise)
-  double sub = 1.0;  // lowest difference at a half or a third of the lag (multiple-period test)
+  float lag = 0.0f;  // period, samples of the decimated signal (fractional)
+  float d = 1.0f;    // normalised difference at that lag (0 periodic .. about 1 noise)
+  float sub = 1.0f;  // lowest difference at a half or a third of the lag (multiple-period test)
 };
 
 void check(double sr, const Options& o) {
@@ -88,7 +89,8 @@ int find_candidates(const double* d, int lo, int hi, Candidate* out) {
     if (!(b < a && b <= c) || b >= kMaxCandidateD) continue;
     const double den = a - 2.0 * b + c;
     const double delta = den > 0.0 ? std::clamp(0.5 * (a - c) / den, -0.5, 0.5) : 0.0;
-    Candidate cand{lag + delta, b - 0.25 * (a - c) * delta, 1.0};
+    Candidate cand{static_cast<float>(lag + delta), static_cast<float>(b - 0.25 * (a - c) * delta),
+                   1.0f};
     // A period that is a multiple of a shorter one shows nearly the same dip at the fraction.
     for (int div = 2; div <= 3; ++div) {
       const double f = cand.lag / div;
@@ -99,7 +101,7 @@ int find_candidates(const double* d, int lo, int hi, Candidate* out) {
       for (int j = std::max(lo - 1, i - 1); j <= std::min(hi + 1, i + 2); ++j) {
         best = std::min(best, d[j - lo + 1]);
       }
-      cand.sub = std::min(cand.sub, best);
+      cand.sub = std::min(cand.sub, static_cast<float>(best));
     }
     if (count < kMaxCandidates) {
       out[count++] = cand;
@@ -115,9 +117,9 @@ int find_candidates(const double* d, int lo, int hi, Candidate* out) {
   return count;
 }
 
-}  // namespace
-
-Track estimate_f0(const float* x, std::size_t n, double sr, const Options& o) {
+// The estimator; when owned holds x, it is released once the sound has been decimated.
+Track analyse(const float* x, std::size_t n, double sr, const Options& o,
+              std::vector<float>* owned) {
   check(sr, o);
   Track track;
   const double duration_s = static_cast<double>(n) / sr;
@@ -134,17 +136,18 @@ Track estimate_f0(const float* x, std::size_t n, double sr, const Options& o) {
   pass_hz = std::clamp(pass_hz, 1.2 * fmax, 0.5 * sr);  // never cut the fundamental itself
   const int factor = std::max(1, static_cast<int>(std::floor(sr / (2.4 * pass_hz))));
   const double fs = sr / factor;  // rate of the analysed signal, Hz
-  std::vector<double> sig = decimate(x, n, factor, sr, pass_hz);
+  std::vector<float> sig = decimate(x, n, factor, sr, pass_hz);
+  if (owned != nullptr) std::vector<float>().swap(*owned);
   const auto m = static_cast<long>(sig.size());
   {
     // One-pole high-pass at f0min / 2: an offset or hum would look periodic at every lag.
     const double r = std::exp(-2.0 * std::numbers::pi * 0.5 * o.f0min_hz / fs);
     double prev_in = 0.0, prev_out = 0.0;
-    for (double& v : sig) {
+    for (float& v : sig) {
       const double out = v - prev_in + r * prev_out;
       prev_in = v;
       prev_out = out;
-      v = out;
+      v = static_cast<float>(out);
     }
   }
 
@@ -161,12 +164,12 @@ Track estimate_f0(const float* x, std::size_t n, double sr, const Options& o) {
   // Zero-padded signal (index pad + i holds sample i), its reverse and its energy prefix sums.
   const long pad = w + lag_top + kSincHalf + 8;
   const long np = m + 2 * pad;
-  std::vector<double> y(static_cast<std::size_t>(np), 0.0);
+  std::vector<float> y(static_cast<std::size_t>(np), 0.0f);
   std::copy(sig.begin(), sig.end(), y.begin() + pad);
-  std::vector<double>().swap(sig);
-  std::vector<double> yr(y.rbegin(), y.rend());                       // yr[np - 1 - i] == y[i]
+  std::vector<float>().swap(sig);
+  std::vector<float> yr(y.rbegin(), y.rend());                        // yr[np - 1 - i] == y[i]
   std::vector<double> energy(static_cast<std::size_t>(np) + 1, 0.0);  // energy[i] = sum y[<i]^2
-  for (long i = 0; i < np; ++i) energy[i + 1] = energy[i] + y[i] * y[i];
+  for (long i = 0; i < np; ++i) energy[i + 1] = energy[i] + double{y[i]} * y[i];
   auto range_energy = [&](long a, long b) { return energy[b] - energy[a]; };
 
   // Frame k covers pair centres [start[k], start[k] + w) around its time.
@@ -223,10 +226,11 @@ Track estimate_f0(const float* x, std::size_t n, double sr, const Options& o) {
           e_frame > floor ? 10.0 * std::log10(e_frame / static_cast<double>(w)) : kMinLevelDb;
     }
     if (next_end >= frames) break;
-    const double* left = yr.data() + (np - 1 - c);  // left[j] == y[c - j]
-    const double* right = y.data() + c;             // right[j] == y[c + j]
-    for (int j = 0; j < n_even; ++j) acc_e[j] += left[j] * right[j];
-    for (int j = 0; j < n_odd; ++j) acc_o[j] += left[j] * right[j + 1];
+    // Products of two floats are exact in double: only the sums round.
+    const float* left = yr.data() + (np - 1 - c);  // left[j] == y[c - j]
+    const float* right = y.data() + c;             // right[j] == y[c + j]
+    for (int j = 0; j < n_even; ++j) acc_e[j] += double{left[j]} * right[j];
+    for (int j = 0; j < n_odd; ++j) acc_o[j] += double{left[j]} * right[j + 1];
   }
 
   // Dynamic programming: per frame, one candidate or the unvoiced state (index n_cands[k]).
@@ -286,8 +290,8 @@ Track estimate_f0(const float* x, std::size_t n, double sr, const Options& o) {
     // Correlation at lags lag0 - kSpan .. lag0 + kSpan (negative lags are valid: the window has
     // margin on both sides); the inner loop runs over the lags so it vectorises.
     std::fill(std::begin(r_int), std::end(r_int), 0.0);
-    const double* p = y.data() + a;
-    const double* q = p + lag0 - kSpan;
+    const float* p = y.data() + a;
+    const float* q = p + lag0 - kSpan;
     for (long t = 0; t < w2; ++t) {
       const double pt = p[t];
       for (int i = 0; i <= 2 * kSpan; ++i) r_int[i] += pt * q[t + i];
@@ -345,6 +349,16 @@ Track estimate_f0(const float* x, std::size_t n, double sr, const Options& o) {
               track.f0_hz[static_cast<std::size_t>(last)]);
   }
   return track;
+}
+
+}  // namespace
+
+Track estimate_f0(const float* x, std::size_t n, double sr, const Options& options) {
+  return analyse(x, n, sr, options, nullptr);
+}
+
+Track estimate_f0(std::vector<float>&& x, double sr, const Options& options) {
+  return analyse(x.data(), x.size(), sr, options, &x);
 }
 
 }  // namespace harmex

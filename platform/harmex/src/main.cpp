@@ -4,6 +4,7 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "harmex/harmex.h"
 
@@ -32,13 +33,14 @@ int main(int argc, char** argv) {
     return 0;
   }
   try {
-    const harmex::Sound sound = harmex::read_sound(req.sound_path);
-    if (!sound.warning.empty())
+    harmex::Sound sound = harmex::read_sound(req.sound_path);
+    if (!sound.warning.empty()) {
       std::fprintf(stderr, "harmex: warning: %s\n", sound.warning.c_str());
+    }
     harmex::Track track;
     try {
-      track =
-          harmex::estimate_f0(sound.samples.data(), sound.samples.size(), sound.sr, req.options);
+      // Handing the samples over lets the estimator free them once decimated.
+      track = harmex::estimate_f0(std::move(sound.samples), sound.sr, req.options);
     } catch (const std::invalid_argument& e) {
       std::fprintf(stderr, "harmex: %s (sampling rate %g Hz)\n%s", e.what(), sound.sr,
                    harmex::usage());

@@ -54,6 +54,9 @@ struct Track {
 // options or the rate are unusable (non-positive or non-finite values, f0max <= f0min, f0min
 // below 10 Hz, f0min not below sr / 4).
 [[nodiscard]] Track estimate_f0(const float* x, std::size_t n, double sr, const Options& options);
+// The same, taking the sound over: its memory is released as soon as it has been decimated,
+// which halves the peak memory on long recordings.
+[[nodiscard]] Track estimate_f0(std::vector<float>&& x, double sr, const Options& options);
 
 struct Sound {
   std::vector<float> samples;  // one value per frame, channels mixed down, full scale +-1
