@@ -20,6 +20,8 @@ case "${1:-}" in
     build build
     echo "== build/bin/glotmark -i examples/voice.wav -S --verbose"
     build/bin/glotmark -i examples/voice.wav -S --verbose
+    echo "== results in examples/PSOvoice/ (inspect them with build/bin/glotmark-dump):"
+    ls -l examples/PSOvoice/
     ;;
   test)
     bash tools/install-deps.sh
