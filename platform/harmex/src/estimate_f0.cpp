@@ -80,8 +80,8 @@ class LagInterpolator {
   double sin_step_[2 * kSpan + 1];
 };
 
-// Dips of d over lags [lo, hi] (d holds lags lo-1 .. hi+1 at d[0 ..]), refined by a parabola,
-// best kept first by their local cost.
+// Dips of d over lags [lo, hi] (d holds lags lo-1 .. hi+1 at d[0 ..]), refined by a parabola;
+// the kMaxCandidates lowest are kept in out, in no particular order. Returns their count.
 int find_candidates(const double* d, int lo, int hi, Candidate* out) {
   int count = 0;
   for (int lag = lo; lag <= hi; ++lag) {
@@ -209,7 +209,7 @@ Track analyse(const float* x, std::size_t n, double sr, const Options& o,
       const long s = start[k];
       // Window sums are differences of running sums: below this energy their rounding errors
       // (relative to everything summed so far) could pass for a signal.
-      const double floor = std::max(1e-30, kRunningSumNoise * energy[s + w + lag_top + 1]);
+      const double noise_floor = std::max(1e-30, kRunningSumNoise * energy[s + w + lag_top + 1]);
       for (int lag = lag_lo - 1; lag <= lag_hi + 1; ++lag) {
         const int j = lag / 2;
         const bool odd = lag % 2 != 0;
@@ -218,12 +218,12 @@ Track analyse(const float* x, std::size_t n, double sr, const Options& o,
         const double e_right = range_energy(s + j + odd, s + w + j + odd);
         const double e = e_left + e_right;
         diff[static_cast<std::size_t>(lag - lag_lo + 1)] =
-            e > floor ? std::clamp(1.0 - 2.0 * r / e, 0.0, 2.0) : 1.0;
+            e > noise_floor ? std::clamp(1.0 - 2.0 * r / e, 0.0, 2.0) : 1.0;
       }
       n_cands[k] = find_candidates(diff.data(), lag_lo, lag_hi, cands.data() + k * kMaxCandidates);
       const double e_frame = range_energy(s, s + w);
       level_db[k] =
-          e_frame > floor ? 10.0 * std::log10(e_frame / static_cast<double>(w)) : kMinLevelDb;
+          e_frame > noise_floor ? 10.0 * std::log10(e_frame / static_cast<double>(w)) : kMinLevelDb;
     }
     if (next_end >= frames) break;
     // Products of two floats are exact in double: only the sums round.
