@@ -216,6 +216,18 @@ TEST(EstimateF0, ScaleDoesNotMatterAndValuesStayInRange) {
   }
 }
 
+// Handing the sound over gives the same track and frees the samples.
+TEST(EstimateF0, TakingTheSoundOverGivesTheSameTrack) {
+  const glotsynth::Result r = make(22050.0, "s:0.1,v:0.6:140-180:e-a,u:0.1,v:0.4:220:o");
+  const harmex::Track kept = analyse(r, 22050.0);
+  std::vector<float> samples = r.signal;
+  const harmex::Track moved = harmex::estimate_f0(std::move(samples), 22050.0, {});
+  EXPECT_TRUE(samples.empty());
+  EXPECT_EQ(moved.f0_hz, kept.f0_hz);
+  EXPECT_EQ(moved.voiced, kept.voiced);
+  EXPECT_EQ(moved.t_s, kept.t_s);
+}
+
 TEST(EstimateF0, RefusesUnusableOptions) {
   const std::vector<float> x(1000, 0.0f);
   auto with = [](auto change) {
