@@ -3,9 +3,11 @@
 if(TARGET lumbra)
   target_link_libraries(test_${name} PRIVATE lumbra)
 endif()
-if(TARGET glotmark-dump)
-  add_dependencies(test_${name} glotmark-dump)
-endif()
+foreach(program glotmark glotmark-dump harmex_program glotsynth_program fake-harmex)
+  if(TARGET ${program})
+    add_dependencies(test_${name} ${program})
+  endif()
+endforeach()
 # The epoch and voicing run tests generate sounds and recompute curves, tracks and zones in
 # process to check the files.
 foreach(lib glotsynth gm_epochs gm_sdif gm_driver)
