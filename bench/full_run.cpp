@@ -17,7 +17,8 @@
 //   B/sample peak memory per sample of the sound    (target: under 64)
 //   MB/s     peak memory per second of audio
 // A second identical run then shows the cost of a run that reuses every step but the 1PSO file.
-// --trace prints the program's progress lines with the time at which each appeared.
+// --trace prints the program's progress lines with the time at which each appeared; --keep leaves
+// the sounds and their analysis directories in the scratch directory (to profile or compare).
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -257,8 +258,10 @@ int main(int argc, char** argv) {
                 first.cpu_seconds / (audio_s / 60.0), peak_b / 1048576.0,
                 peak_b / static_cast<double>(samples), peak_b / 1048576.0 / audio_s, again.seconds);
     std::fflush(stdout);
-    fs::remove(wav);
-    if (!o.keep) fs::remove_all(dir + "/PSO" + name);
+    if (!o.keep) {
+      fs::remove(wav);
+      fs::remove_all(dir + "/PSO" + name);
+    }
   }
   if (!o.keep && o.dir.empty()) fs::remove_all(dir);
   return failures == 0 ? 0 : 1;
