@@ -4,7 +4,7 @@
 
 #include "sdif/sdif_messages.h"
 #include "sdif/sdif_signatures.h"
-#include "sdif/sdifheader.h"
+#include "sdif/write_analysis_file.h"
 
 int datato1EPC(const tessel::TesselVector<double>& data_v, SdifSignature matrix_sig,
                const std::string& filename, const gengetopt_args_info& args) {
@@ -14,26 +14,14 @@ int datato1EPC(const tessel::TesselVector<double>& data_v, SdifSignature matrix_
     return -1;
   }
 
-  SDIFEntity entity;
   SdifHeaderOptions header;
   header.declare_epc = true;
-  sdifheader(entity, args, header);
-  if (!entity.OpenWrite(filename)) {
-    std::cout << sdif_messages::cannot_create(filename) << std::endl;
-    return 1;
-  }
-  try {
+  return write_analysis_file(filename, args, header, [&](SDIFEntity& entity) {
     SDIFMatrix m(matrix_sig, static_cast<int>(n), 1, eFloat4);
     m.SetCol(0, data_v.data());
     SDIFFrame frame;
     frame.SetHeader(k1EPC, 0, 0.0);
     frame.AddMatrix(std::move(m));
     frame.Write(entity);
-    entity.Close();
-  } catch (const SDIFException& e) {
-    std::cout << sdif_messages::cannot_write(filename) << std::endl;
-    e.ErrorMessage();
-    return 1;
-  }
-  return 0;
+  });
 }

@@ -2,10 +2,10 @@
 
 #include <iostream>
 
+#include "sdif/frame_times_ok.h"
 #include "sdif/sdif_messages.h"
 #include "sdif/sdif_signatures.h"
-#include "sdif/sdifheader.h"
-#include "sdif/timeorder.h"
+#include "sdif/write_analysis_file.h"
 
 int datato1PSO(const std::string& filename, double sr, const tessel::TesselVector<double>& time_v,
                const tessel::TesselVector<double>& position, const tessel::TesselVector<double>& f0,
@@ -24,24 +24,11 @@ int datato1PSO(const std::string& filename, double sr, const tessel::TesselVecto
       return -1;
     }
   }
-  if (n >= kMaxSdifCount) {
-    std::cout << sdif_messages::too_big("datato1PSO", filename) << std::endl;
-    return -1;
-  }
-  if (!finite_nondecreasing(time_v.data(), n)) {
-    std::cout << sdif_messages::times_not_increasing("datato1PSO", filename) << std::endl;
-    return -1;
-  }
+  if (!frame_times_ok("datato1PSO", filename, time_v.data(), n)) return -1;
 
-  SDIFEntity entity;
   SdifHeaderOptions header;
   header.declare_pso = true;
-  sdifheader(entity, args, header);
-  if (!entity.OpenWrite(filename)) {
-    std::cout << sdif_messages::cannot_create(filename) << std::endl;
-    return 1;
-  }
-  try {
+  return write_analysis_file(filename, args, header, [&](SDIFEntity& entity) {
     SDIFFrame frame;
     frame.SetSignature(k1PSO);
     frame.AddMatrix(SDIFMatrix(kITDS, 1, 1, eFloat4));
@@ -53,11 +40,5 @@ int datato1PSO(const std::string& filename, double sr, const tessel::TesselVecto
       for (int c = 0; c < 8; ++c) row.Set(0, c, (*columns[c])[i]);
       frame.Write(entity);
     }
-    entity.Close();
-  } catch (const SDIFException& e) {
-    std::cout << sdif_messages::cannot_write(filename) << std::endl;
-    e.ErrorMessage();
-    return 1;
-  }
-  return 0;
+  });
 }

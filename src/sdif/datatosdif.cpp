@@ -2,10 +2,10 @@
 
 #include <iostream>
 
+#include "sdif/frame_times_ok.h"
 #include "sdif/sdif_messages.h"
 #include "sdif/sdif_signatures.h"
-#include "sdif/sdifheader.h"
-#include "sdif/timeorder.h"
+#include "sdif/write_analysis_file.h"
 
 int datatosdif(const tessel::TesselVector<double>& time_v,
                const tessel::TesselVector<double>& data_v, SdifSignature frame_sig,
@@ -17,24 +17,11 @@ int datatosdif(const tessel::TesselVector<double>& time_v,
     std::cout << sdif_messages::datatosdif_wrong_size(filename) << std::endl;
     return -1;
   }
-  if (n >= kMaxSdifCount) {
-    std::cout << sdif_messages::too_big("datatosdif", filename) << std::endl;
-    return -1;
-  }
-  if (!finite_nondecreasing(time_v.data(), n)) {
-    std::cout << sdif_messages::times_not_increasing("datatosdif", filename) << std::endl;
-    return -1;
-  }
+  if (!frame_times_ok("datatosdif", filename, time_v.data(), n)) return -1;
 
-  SDIFEntity entity;
   SdifHeaderOptions header;
   header.declare_vut = matrix_sig == k1VUT;
-  sdifheader(entity, args, header);
-  if (!entity.OpenWrite(filename)) {
-    std::cout << sdif_messages::cannot_create(filename) << std::endl;
-    return 1;
-  }
-  try {
+  return write_analysis_file(filename, args, header, [&](SDIFEntity& entity) {
     SDIFFrame frame;
     frame.SetSignature(frame_sig);
     frame.AddMatrix(SDIFMatrix(matrix_sig, 1, 1, eFloat4));
@@ -46,11 +33,5 @@ int datatosdif(const tessel::TesselVector<double>& time_v,
       m.Set(0, 0, v[i]);
       frame.Write(entity);
     }
-    entity.Close();
-  } catch (const SDIFException& e) {
-    std::cout << sdif_messages::cannot_write(filename) << std::endl;
-    e.ErrorMessage();
-    return 1;
-  }
-  return 0;
+  });
 }

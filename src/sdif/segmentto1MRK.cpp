@@ -5,8 +5,8 @@
 
 #include "sdif/sdif_messages.h"
 #include "sdif/sdif_signatures.h"
-#include "sdif/sdifheader.h"
 #include "sdif/timeorder.h"
+#include "sdif/write_analysis_file.h"
 
 int segmentto1MRK(const tessel::TesselMatrix<double>& segment_m, const std::string& filename,
                   SdifSignature begin_sig, SdifSignature end_sig, const std::string& segment_type,
@@ -31,15 +31,9 @@ int segmentto1MRK(const tessel::TesselMatrix<double>& segment_m, const std::stri
     return -1;
   }
 
-  SDIFEntity entity;
   SdifHeaderOptions header;
   header.segment_type = segment_type;
-  sdifheader(entity, args, header);
-  if (!entity.OpenWrite(filename)) {
-    std::cout << sdif_messages::cannot_create(filename) << std::endl;
-    return 1;
-  }
-  try {
+  return write_analysis_file(filename, args, header, [&](SDIFEntity& entity) {
     SDIFFrame begin, end;
     begin.SetSignature(k1MRK);
     end.SetSignature(k1MRK);
@@ -53,11 +47,5 @@ int segmentto1MRK(const tessel::TesselMatrix<double>& segment_m, const std::stri
       end.GetMatrix(0).Set(0, 0, static_cast<double>(i));
       end.Write(entity);
     }
-    entity.Close();
-  } catch (const SDIFException& e) {
-    std::cout << sdif_messages::cannot_write(filename) << std::endl;
-    e.ErrorMessage();
-    return 1;
-  }
-  return 0;
+  });
 }
