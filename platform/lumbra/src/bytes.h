@@ -80,6 +80,22 @@ constexpr std::int64_t Padding8(std::int64_t n) {
 // True when text is well-formed UTF-8 (no overlong forms, no surrogates, at most U+10FFFF).
 bool IsValidUtf8(std::string_view text);
 
+// Blanks of the header texts (tables and type declarations): white space and line ends.
+inline bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+
+// s without the blanks that open and close it.
+inline std::string_view Trim(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+// The text of a header matrix without the zero bytes that pad it. Throws SDIFAsciiChunkError
+// "<what>: zero byte inside the text" or "<what>: text is not valid UTF-8".
+std::string_view HeaderText(std::string_view text, const std::string& what);
+
 // Signature as text for messages: "1FQ0", or its hexadecimal value when not printable.
 std::string SigForMessage(std::uint32_t sig);
 

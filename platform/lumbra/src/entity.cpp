@@ -33,6 +33,14 @@ bool IsHeaderSignature(SdifSignature sig) {
   return sig == e1NVT || sig == e1TYP || sig == e1IDS;
 }
 
+// s without the spaces that open and close it (the declaration lists of AddMatrixType and
+// AddFrameType).
+std::string_view TrimSpaces(std::string_view s) {
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  return s;
+}
+
 std::string ErrnoText() {
   return std::strerror(errno);
 }
@@ -442,9 +450,7 @@ void SDIFEntity::AddMatrixType(const std::string& sig, const std::string& column
   std::string_view rest = columns;
   while (!rest.empty()) {
     const std::size_t comma = rest.find(',');
-    std::string_view name = rest.substr(0, comma);
-    while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
-    while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
+    const std::string_view name = TrimSpaces(rest.substr(0, comma));
     if (name.empty() || name.find_first_of("{};,\n\t") != std::string_view::npos) {
       throw SDIFAsciiChunkError("AddMatrixType " + sig + ": bad column list \"" + columns + "\"");
     }
@@ -469,13 +475,11 @@ void SDIFEntity::AddFrameType(const std::string& sig, const std::string& compone
   std::string_view rest = components;
   while (!rest.empty()) {
     const std::size_t semi = rest.find(';');
-    std::string_view item = rest.substr(0, semi);
-    while (!item.empty() && item.front() == ' ') item.remove_prefix(1);
-    while (!item.empty() && item.back() == ' ') item.remove_suffix(1);
+    const std::string_view item = TrimSpaces(rest.substr(0, semi));
     if (!item.empty()) {
       const std::size_t blank = item.find(' ');
-      std::string_view name = blank == std::string_view::npos ? "" : item.substr(blank + 1);
-      while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
+      const std::string_view name =
+          blank == std::string_view::npos ? "" : TrimSpaces(item.substr(blank + 1));
       if (blank != 4 || name.empty() || name.find_first_of("{};,\n\t") != std::string_view::npos) {
         throw SDIFAsciiChunkError("AddFrameType " + sig + ": bad component \"" + std::string(item) +
                                   "\"");

@@ -6,15 +6,8 @@
 
 namespace {
 
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
+using lumbra_detail::IsBlank;
+using lumbra_detail::Trim;
 
 void CheckName(std::string_view name) {
   if (name.empty()) throw SDIFAsciiChunkError("name-value table: empty name");
@@ -78,13 +71,7 @@ std::string SDIFNameValueTable::ToText() const {
 }
 
 SDIFNameValueTable SDIFNameValueTable::FromText(std::string_view text) {
-  while (!text.empty() && text.back() == '\0') text.remove_suffix(1);
-  if (text.find('\0') != std::string_view::npos) {
-    throw SDIFAsciiChunkError("name-value table: zero byte inside the text");
-  }
-  if (!lumbra_detail::IsValidUtf8(text)) {
-    throw SDIFAsciiChunkError("name-value table: text is not valid UTF-8");
-  }
+  text = lumbra_detail::HeaderText(text, "name-value table");
   SDIFNameValueTable table;
   auto add = [&](std::string_view name, std::string_view value) {
     CheckName(name);

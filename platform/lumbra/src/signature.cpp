@@ -122,6 +122,15 @@ bool IsValidUtf8(std::string_view text) {
   return true;
 }
 
+std::string_view HeaderText(std::string_view text, const std::string& what) {
+  while (!text.empty() && text.back() == '\0') text.remove_suffix(1);
+  if (text.find('\0') != std::string_view::npos) {
+    throw SDIFAsciiChunkError(what + ": zero byte inside the text");
+  }
+  if (!IsValidUtf8(text)) throw SDIFAsciiChunkError(what + ": text is not valid UTF-8");
+  return text;
+}
+
 std::string SigForMessage(std::uint32_t sig) {
   if (SdifSignatureIsValid(sig)) {
     std::string s(1, '"');

@@ -6,15 +6,8 @@
 
 namespace {
 
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
+using lumbra_detail::IsBlank;
+using lumbra_detail::Trim;
 
 class Parser {
  public:
@@ -164,31 +157,20 @@ std::string SDIFTypeDeclarations::ToText() const {
 }
 
 SDIFTypeDeclarations SDIFTypeDeclarations::FromText(std::string_view text) {
-  while (!text.empty() && text.back() == '\0') text.remove_suffix(1);
-  if (text.find('\0') != std::string_view::npos) {
-    throw SDIFAsciiChunkError("type declarations: zero byte inside the text");
-  }
-  if (!lumbra_detail::IsValidUtf8(text)) {
-    throw SDIFAsciiChunkError("type declarations: text is not valid UTF-8");
-  }
+  text = lumbra_detail::HeaderText(text, "type declarations");
   SDIFTypeDeclarations decl = Parser(text).Run();
-  for (std::size_t i = 0; i < decl.matrices.size(); ++i) {
-    for (std::size_t j = 0; j < i; ++j) {
-      if (decl.matrices[i].signature == decl.matrices[j].signature) {
-        throw SDIFAsciiChunkError("type declarations: matrix type " +
-                                  SdifSignatureToString(decl.matrices[i].signature) +
-                                  " declared twice");
+  // The first type declared twice, matrices before frames.
+  const auto check_unique = [](const auto& list, const char* kind) {
+    for (std::size_t i = 0; i < list.size(); ++i) {
+      for (std::size_t j = 0; j < i; ++j) {
+        if (list[i].signature == list[j].signature) {
+          throw SDIFAsciiChunkError(std::string("type declarations: ") + kind + " type " +
+                                    SdifSignatureToString(list[i].signature) + " declared twice");
+        }
       }
     }
-  }
-  for (std::size_t i = 0; i < decl.frames.size(); ++i) {
-    for (std::size_t j = 0; j < i; ++j) {
-      if (decl.frames[i].signature == decl.frames[j].signature) {
-        throw SDIFAsciiChunkError("type declarations: frame type " +
-                                  SdifSignatureToString(decl.frames[i].signature) +
-                                  " declared twice");
-      }
-    }
-  }
+  };
+  check_unique(decl.matrices, "matrix");
+  check_unique(decl.frames, "frame");
   return decl;
 }
