@@ -22,9 +22,7 @@
 // per second of audio (and per sample). The same analyses are also timed in process on the
 // signal alone ("analysis cpu s/min", median f0 150 Hz), which leaves out reading and writing
 // files.
-#include <fcntl.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -41,14 +39,13 @@
 #include <string>
 #include <vector>
 
+#include "bench_util.h"
 #include "epochs/analyserealloc.h"
 #include "epochs/ener.h"
 #include "epochs/fir1.h"
 #include "epochs/fir_aligned.h"
 #include "epochs/frob.h"
 #include "glotsynth.h"
-
-extern char** environ;
 
 namespace {
 
@@ -111,44 +108,14 @@ bool write_tiled_wav(const std::string& path, const std::vector<float>& block, l
   return static_cast<bool>(f);
 }
 
-struct RunResult {
-  int status = -1;
-  double wall_s = 0.0, cpu_s = 0.0;
-  long peak_kb = 0;
-};
+using benchutil::RunResult;
 
 // Runs argv in dir, SFDIR unset; output discarded.
 RunResult run(const std::vector<std::string>& argv, const std::string& dir) {
-  std::vector<std::string> envs;
-  for (char** e = environ; *e != nullptr; ++e) {
-    if (std::strncmp(*e, "SFDIR=", 6) != 0) envs.emplace_back(*e);
-  }
-  std::vector<char*> cargv, cenv;
-  for (const auto& a : argv) cargv.push_back(const_cast<char*>(a.c_str()));
-  cargv.push_back(nullptr);
-  for (const auto& e : envs) cenv.push_back(const_cast<char*>(e.c_str()));
-  cenv.push_back(nullptr);
-  const auto t0 = std::chrono::steady_clock::now();
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const int devnull = open("/dev/null", O_WRONLY);
-    dup2(devnull, 1);
-    dup2(devnull, 2);
-    if (chdir(dir.c_str()) != 0) _exit(127);
-    execve(cargv[0], cargv.data(), cenv.data());
-    _exit(127);
-  }
-  RunResult r;
-  int wstatus = 0;
-  struct rusage ru {};
-  while (wait4(pid, &wstatus, 0, &ru) < 0) {
-  }
-  r.wall_s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-  r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-  r.peak_kb = ru.ru_maxrss;
-  r.cpu_s = static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
-            1e-6 * static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec);
-  return r;
+  benchutil::RunOptions options;
+  options.dir = dir;
+  options.unset_sfdir = true;
+  return benchutil::run_program(argv, options);
 }
 
 // CPU seconds of this process spent in work (less sensitive than wall time to a shared machine).
@@ -156,8 +123,7 @@ double cpu_seconds_of(const std::function<void()>& work) {
   const auto cpu = [] {
     struct rusage ru {};
     getrusage(RUSAGE_SELF, &ru);
-    return static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
-           1e-6 * static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec);
+    return benchutil::cpu_seconds(ru);
   };
   const double t0 = cpu();
   work();

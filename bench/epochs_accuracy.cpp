@@ -20,10 +20,6 @@
 //   median |d|    median of |d|
 //   |d|<=5 %      share of closures whose peak lies within 5 samples (0.11 ms)
 // The methods are measured as they are defined; nothing here tunes them.
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -32,30 +28,18 @@
 #include <string>
 #include <vector>
 
-#include "driver/cmdline.h"
+#include "bench_util.h"
 #include "glotsynth.h"
 #include "sdif/EPCtovector.h"
-#include "sdif/datatosdif.h"
-#include "sdif/sdif_signatures.h"
-
-extern char** environ;
 
 namespace {
 
 namespace fs = std::filesystem;
+using benchutil::Voice;
 constexpr double kSr = 44100.0;          // Hz
 constexpr double kMaxGapS = 0.025;       // closures further apart belong to different stretches
 constexpr double kSteadyMarginS = 0.03;  // closures this close to a stretch's ends are left out
 constexpr long kNearSamples = 5;         // "near" offset, samples
-
-struct Voice {
-  const char* name;
-  const char* segments;
-  glotsynth::Source source;
-  double jitter, shimmer, vibrato_cents;
-  glotsynth::Noise noise;
-  double snr_db;
-};
 
 const Voice kVoices[] = {
     {"low", "s:0.1,v:0.9:95-120:a-o,u:0.12,v:0.8:110-85:e-u,s:0.1", glotsynth::Source::lf, 0.005,
@@ -100,36 +84,6 @@ Tally score(const std::vector<long>& gci, const tessel::TesselVector<double>& cu
   return t;
 }
 
-int run(const std::vector<std::string>& argv) {
-  std::vector<char*> v;
-  for (const auto& a : argv) v.push_back(const_cast<char*>(a.c_str()));
-  v.push_back(nullptr);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const int devnull = open("/dev/null", O_WRONLY);
-    dup2(devnull, 1);
-    dup2(devnull, 2);
-    execve(v[0], v.data(), environ);
-    _exit(127);
-  }
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-}
-
-// The true f0 of the voiced frames as an f0 file for -I.
-bool write_true_f0(const std::string& path, const glotsynth::Result& r) {
-  std::vector<double> t, f;
-  for (std::size_t i = 0; i < r.f0_t.size(); ++i) {
-    if (r.f0_hz[i] > 0.0) t.push_back(r.f0_t[i]), f.push_back(r.f0_hz[i]);
-  }
-  tessel::TesselVector<double> tv(static_cast<long>(t.size()), 0.0), fv(tv.size(), 0.0);
-  for (std::size_t i = 0; i < t.size(); ++i) tv[i] = t[i], fv[i] = f[i];
-  gengetopt_args_info args;
-  return datatosdif(tv, fv, k1FQ0, k1FQ0, path, args) == 0;
-}
-
 void print_row(const std::string& label, const Tally& t) {
   const std::size_t n = t.d.size();
   double sum = 0.0, sum2 = 0.0;
@@ -166,29 +120,18 @@ int main(int argc, char** argv) {
   for (const char* method : methods) {
     Tally all;
     for (const Voice& v : kVoices) {
-      glotsynth::Options o;
-      o.sr = kSr;
-      o.segments = glotsynth::parse_segments(v.segments);
-      o.source = v.source;
-      o.jitter = v.jitter;
-      o.shimmer = v.shimmer;
-      o.vibrato_rate_hz = v.vibrato_cents > 0.0 ? 5.5 : 0.0;
-      o.vibrato_cents = v.vibrato_cents;
-      o.noise = v.noise;
-      o.snr_db = v.snr_db;
-      o.seed = 7;
-      const glotsynth::Result r = glotsynth::synthesize(o);
+      const glotsynth::Result r = glotsynth::synthesize(benchutil::voice_options(v, kSr, 7));
       const std::string base = v.name;
       const std::string wav = dir + "/" + base + ".wav";
       const std::string f0 = dir + "/" + base + ".f0.sdif";
       if (!glotsynth::write_wav(wav, r.signal, kSr, glotsynth::Encoding::float32) ||
-          !write_true_f0(f0, r)) {
+          !benchutil::write_true_f0(f0, r)) {
         std::fprintf(stderr, "cannot write %s\n", wav.c_str());
         return 1;
       }
       tessel::TesselVector<double> curve;
       const std::string ecs = dir + "/PSO" + base + "/" + base + ".1ECS.sdif";
-      if (run({glotmark, "-i", wav, "-E", "-e", method, "-I", f0}) != 0 ||
+      if (benchutil::run_program({glotmark, "-i", wav, "-E", "-e", method, "-I", f0}).status != 0 ||
           EPCtovector(ecs, curve, ":1EPC/1ECS") != 0) {
         std::printf("%s %s: run failed\n", method, v.name);
         ++failures;

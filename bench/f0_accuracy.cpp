@@ -33,6 +33,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_util.h"
 #include "glotsynth.h"
 #include "harmex/harmex.h"
 
@@ -105,9 +106,7 @@ glotsynth::Options phrase(std::mt19937_64& rng, double sr) {
   return o;
 }
 
-double seconds_since(std::chrono::steady_clock::time_point t0) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
+using benchutil::seconds_since;
 
 // CPU time of this thread, seconds: unlike the wall clock, it does not count the time other
 // processes of a loaded machine take from us.
@@ -121,8 +120,7 @@ double thread_cpu_s() {
 double children_cpu_s() {
   rusage ru{};
   getrusage(RUSAGE_CHILDREN, &ru);
-  return static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
-         1e-6 * static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec);
+  return benchutil::cpu_seconds(ru);
 }
 
 struct Timing {

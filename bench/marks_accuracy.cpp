@@ -24,10 +24,6 @@
 //   |d|<0.25 share of identified closures whose mark lies within 0.25 ms
 //   stray    share of voiced marks that fall in no closure window (marks in unvoiced stretches
 //            or silences)
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -36,29 +32,17 @@
 #include <string>
 #include <vector>
 
-#include "driver/cmdline.h"
+#include "bench_util.h"
 #include "glotsynth.h"
-#include "sdif/datatosdif.h"
-#include "sdif/sdif_signatures.h"
 #include "sdif/sdiftomatrix.h"
-
-extern char** environ;
 
 namespace {
 
 namespace fs = std::filesystem;
+using benchutil::Voice;
 constexpr double kSr = 44100.0;      // Hz
 constexpr double kMaxGapS = 0.025;   // closures further apart belong to different stretches (s)
 constexpr double kCloseS = 0.00025;  // "close" offset, s
-
-struct Voice {
-  const char* name;
-  const char* segments;
-  glotsynth::Source source;
-  double jitter, shimmer, vibrato_cents;
-  glotsynth::Noise noise;
-  double snr_db;
-};
 
 const Voice kVoices[] = {
     {"low", "s:0.1,v:0.9:95-120:a-o,u:0.12,v:0.8:110-85:e-u,s:0.1,b:0.03,v:0.7:100-130:o-a,s:0.1",
@@ -118,42 +102,6 @@ Tally score(const std::vector<double>& gci, const std::vector<double>& marks) {
   return t;
 }
 
-int run(const std::vector<std::string>& argv) {
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const int devnull = open("/dev/null", O_WRONLY);
-    dup2(devnull, 1);
-    dup2(devnull, 2);
-    execve(
-        argv[0].c_str(),
-        [&] {
-          static std::vector<char*> v;
-          v.clear();
-          for (const auto& a : argv) v.push_back(const_cast<char*>(a.c_str()));
-          v.push_back(nullptr);
-          return v.data();
-        }(),
-        environ);
-    _exit(127);
-  }
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-}
-
-// The true f0 of the voiced frames as an f0 file for -I.
-bool write_true_f0(const std::string& path, const glotsynth::Result& r) {
-  std::vector<double> t, f;
-  for (std::size_t i = 0; i < r.f0_t.size(); ++i) {
-    if (r.f0_hz[i] > 0.0) t.push_back(r.f0_t[i]), f.push_back(r.f0_hz[i]);
-  }
-  tessel::TesselVector<double> tv(static_cast<long>(t.size()), 0.0), fv(tv.size(), 0.0);
-  for (std::size_t i = 0; i < t.size(); ++i) tv[i] = t[i], fv[i] = f[i];
-  gengetopt_args_info args;
-  return datatosdif(tv, fv, k1FQ0, k1FQ0, path, args) == 0;
-}
-
 void print_row(const char* label, const Tally& t) {
   const auto pct = [](long a, long b) { return b > 0 ? 100.0 * a / b : 0.0; };
   const double mean = t.one > 0 ? t.sum / t.one : 0.0;
@@ -181,23 +129,12 @@ int main(int argc, char** argv) {
     for (const char* method : methods) {
       Tally all;
       for (const Voice& v : kVoices) {
-        glotsynth::Options o;
-        o.sr = kSr;
-        o.segments = glotsynth::parse_segments(v.segments);
-        o.source = v.source;
-        o.jitter = v.jitter;
-        o.shimmer = v.shimmer;
-        o.vibrato_rate_hz = v.vibrato_cents > 0.0 ? 5.5 : 0.0;
-        o.vibrato_cents = v.vibrato_cents;
-        o.noise = v.noise;
-        o.snr_db = v.snr_db;
-        o.seed = 5;
-        const glotsynth::Result r = glotsynth::synthesize(o);
+        const glotsynth::Result r = glotsynth::synthesize(benchutil::voice_options(v, kSr, 5));
         const std::string base = std::string(v.name);
         const std::string wav = dir + "/" + base + ".wav";
         const std::string f0 = dir + "/" + base + ".f0.sdif";
         if (!glotsynth::write_wav(wav, r.signal, kSr, glotsynth::Encoding::pcm16) ||
-            !write_true_f0(f0, r)) {
+            !benchutil::write_true_f0(f0, r)) {
           std::fprintf(stderr, "cannot write %s\n", wav.c_str());
           return 1;
         }
@@ -206,7 +143,8 @@ int main(int argc, char** argv) {
         if (true_f0) cmd.insert(cmd.end(), {"-I", f0});
         tessel::TesselMatrix<double> kinds;
         const std::string vut = dir + "/PSO" + base + "/" + base + ".1VUT.sdif";
-        if (run(cmd) != 0 || sdiftomatrix(vut, kinds, ":1VUV/1VUT") != 0) {
+        if (benchutil::run_program(cmd).status != 0 ||
+            sdiftomatrix(vut, kinds, ":1VUV/1VUT") != 0) {
           std::printf("%s %s: run failed\n", method, v.name);
           ++failures;
           continue;

@@ -27,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_util.h"
 #include "sound/readsf.h"
 
 namespace {
@@ -63,9 +64,7 @@ void write_sweep(const std::string& path, long frames) {
   afCloseFile(f);
 }
 
-double seconds_since(std::chrono::steady_clock::time_point t0) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
+using benchutil::seconds_since;
 
 }  // namespace
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_util.h"
 #include "driver/cmdline.h"
 #include "lumbra/lumbra.h"
 #include "sdif/EPCtovector.h"
@@ -23,9 +24,7 @@
 
 namespace {
 
-double seconds_since(std::chrono::steady_clock::time_point t0) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
+using benchutil::seconds_since;
 
 // Seconds to write then read n bytes with stdio (the floor the SDIF layer is compared with).
 std::pair<double, double> stdio_floor(const std::string& path, std::size_t n) {

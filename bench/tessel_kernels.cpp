@@ -19,15 +19,14 @@
 #include <cstring>
 #include <vector>
 
+#include "bench_util.h"
 #include "tessel/tessel.h"
 
 using namespace tessel;
 
 namespace {
 
-double seconds_since(std::chrono::steady_clock::time_point t0) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
+using benchutil::seconds_since;
 
 // Best of three runs of f, in seconds.
 template <class F>

@@ -18,11 +18,8 @@
 // second of audio (kB/s, the whole process, signal included; a double signal alone is
 // 44100 x 8 bytes = 345 kB/s). Ratios of one run are comparable; absolute figures depend on
 // the load of the machine.
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -32,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_util.h"
 #include "driver/cmdline.h"
 #include "driver/transientzones.h"
 #include "driver/voicedzones.h"
@@ -44,10 +42,6 @@
 namespace {
 
 constexpr double kSr = 44100.0;  // sampling rate of the test sounds, Hz
-
-double seconds_since(std::chrono::steady_clock::time_point t0) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
 
 // Default phrase of the generator repeated to at least `minutes` of sound, with white noise
 // 30 dB below the voice (so that silences are not digital zeros).
@@ -81,56 +75,24 @@ tessel::TesselMatrix<double> f0_track(const glotsynth::Result& r) {
   return m;
 }
 
-struct Measure {
-  bool ok = false;
-  double seconds = 0.0;      // wall clock
-  double cpu_seconds = 0.0;  // user + system time of the child
-  long max_rss_kb = 0;
-};
+using benchutil::in_child;
+using benchutil::RunResult;
 
-double cpu_of(const rusage& ru) {
-  return static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
-         1e-6 * static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec);
+// The program's standard error stays visible.
+RunResult run_program(const std::vector<std::string>& argv) {
+  benchutil::RunOptions options;
+  options.keep_stderr = true;
+  return benchutil::run_program(argv, options);
 }
 
-// Runs f in a child process; its wall time and peak resident memory.
-template <class F>
-Measure in_child(F&& f) {
-  std::fflush(stdout);  // the child must not print what the parent has buffered
-  const auto t0 = std::chrono::steady_clock::now();
-  const pid_t pid = fork();
-  if (pid < 0) return {};
-  if (pid == 0) {
-    f();
-    _exit(0);
-  }
-  int status = 0;
-  rusage ru{};
-  if (wait4(pid, &status, 0, &ru) < 0) return {};
-  return {WIFEXITED(status) && WEXITSTATUS(status) == 0, seconds_since(t0), cpu_of(ru),
-          ru.ru_maxrss};
-}
-
-Measure run_program(const std::vector<std::string>& argv) {
-  return in_child([&] {
-    if (std::freopen("/dev/null", "w", stdout) == nullptr) _exit(126);
-    std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
-  });
-}
-
-void report(const char* what, const Measure& m, double audio_s) {
-  if (!m.ok) {
+void report(const char* what, const RunResult& m, double audio_s) {
+  if (m.status != 0) {
     std::printf("  %-44s failed\n", what);
     return;
   }
   const double minutes = audio_s / 60.0;
   std::printf("  %-42s %7.3f s/min wall %7.3f s/min cpu %8.1f kB/s peak\n", what,
-              m.seconds / minutes, m.cpu_seconds / minutes,
-              static_cast<double>(m.max_rss_kb) / audio_s);
+              m.wall_s / minutes, m.cpu_s / minutes, static_cast<double>(m.peak_kb) / audio_s);
 }
 
 // Share of the truth's 5 ms instants whose voicing (f0 > 0) agrees with the voiced zones found
@@ -161,14 +123,14 @@ void bench_length(double minutes, bool program) {
   const tessel::TesselMatrix<double> f0 = f0_track(voice);
 
   // Baseline: the same child doing nothing but touching the signal.
-  const Measure base = in_child([&] {
+  const RunResult base = in_child([&] {
     volatile double sink = tessel::basic_ops::sum(signal);
     (void)sink;
   });
   report("in process: signal only (baseline)", base, audio_s);
 
   int frames = 0;
-  const Measure voicing = in_child([&] {
+  const RunResult voicing = in_child([&] {
     tessel::TesselMatrix<double> coef, cut;
     double fcmax = 0.0;
     analysevoise(signal, kSr, f0, coef, cut, fcmax);
@@ -186,7 +148,7 @@ void bench_length(double minutes, bool program) {
                 1e6 * cpu / frames, frames);
     report_agreement(coef, voice, signal.size());
 
-    const Measure zones = in_child([&] {
+    const RunResult zones = in_child([&] {
       tessel::TesselMatrix<double> voiced, unvoiced;
       voicedzones(coef, kSr, 0.6, signal.size(), signal.size(), voiced, unvoiced);
       tessel::TesselVector<double> curve(signal.size(), 0.0);
