@@ -32,12 +32,7 @@ constexpr double kMedianF0 = 120.0;
 class EpochBox {
  public:
   explicit EpochBox(double sr = 44100.0, double seconds = 0.6, const char* segments = nullptr) {
-    fs::create_directories(dir_.path() / "bin");
-    for (const auto& [from, to] : {std::pair<std::string, std::string>{"glotmark", "glotmark"},
-                                   {"glotmark_create_dir.sh", "glotmark_create_dir.sh"},
-                                   {"fake-harmex", "harmex"}}) {
-      fs::copy_file(testsupport::bin(from), dir_.path() / "bin" / to);
-    }
+    testsupport::install_glotmark(dir_.path());
     glotsynth::Options o;
     o.sr = sr;
     o.segments = segments != nullptr

@@ -53,13 +53,8 @@ void write_wav(const std::string& path, int frames, int sr, int channels = 1) {
 class Sandbox {
  public:
   Sandbox() {
-    fs::create_directories(dir_.path() / "bin");
+    testsupport::install_glotmark(dir_.path());
     fs::create_directories(dir_.path() / "snd");
-    for (const auto& [from, to] : {std::pair<std::string, std::string>{"glotmark", "glotmark"},
-                                   {"glotmark_create_dir.sh", "glotmark_create_dir.sh"},
-                                   {"fake-harmex", "harmex"}}) {
-      fs::copy_file(testsupport::bin(from), dir_.path() / "bin" / to);
-    }
   }
   std::string operator/(const std::string& rel) const { return dir_ / rel; }
   const fs::path& path() const { return dir_.path(); }
@@ -201,6 +196,7 @@ TEST(GlotmarkF0, F0ProgramBesideGlotmarkElseOnPath) {
   EXPECT_EQ(missing.status, 1);
   EXPECT_EQ(missing.out,
             "\n *** Error ***\n -> bad execution of harmex \n *** Exiting program ***\n\n");
+  EXPECT_NE(missing.err.find("cannot run harmex"), std::string::npos) << missing.err;
 }
 
 TEST(GlotmarkF0, ReadsTheStepFileBackWhenParametersMatch) {
@@ -334,6 +330,10 @@ TEST(GlotmarkErrors, EndsWithStatus1AndTheHistoryRecord) {
        "\n *** Error ***\n -> bad execution of harmex \n *** Exiting program ***\n\n",
        "f0 program fails"},
       {{"-O"}, {"FAKE_HARMEX_NO_FILE=1"}, "f0tosdif", "f0 program writes nothing"},
+      {{"-O"},
+       {"FAKE_HARMEX_TRUNCATE=84"},
+       "\n -> Catch other SDIFException\n",
+       "f0 result cut short: the import ends the process itself"},
       {{"-E"},
        {"FAKE_HARMEX_F0=none"},
        "\n *** Error *** \n -> size of f0 data null ! \n *** Exiting from the program ***\n\n",

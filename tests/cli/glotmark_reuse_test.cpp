@@ -36,12 +36,7 @@ std::string what_was_done(const std::string& out) {
 
 TEST(GlotmarkReuse, EachStepIsReadBackOnlyWhenItsOwnFilesMatch) {
   testsupport::ScratchDir dir;
-  fs::create_directories(dir.path() / "bin");
-  for (const auto& [from, to] : {std::pair<std::string, std::string>{"glotmark", "glotmark"},
-                                 {"glotmark_create_dir.sh", "glotmark_create_dir.sh"},
-                                 {"fake-harmex", "harmex"}}) {
-    fs::copy_file(testsupport::bin(from), dir.path() / "bin" / to);
-  }
+  testsupport::install_glotmark(dir.path());
   glotsynth::Options o;
   o.sr = 16000.0;
   const glotsynth::Result sound = glotsynth::synthesize(o);

@@ -37,12 +37,7 @@ class VoiceBox {
  public:
   explicit VoiceBox(const char* segments = "v:0.4:120,u:0.2,v:0.4:120,s:0.1,b:0.03,s:0.1",
                     double sr = 44100.0) {
-    fs::create_directories(dir_.path() / "bin");
-    for (const auto& [from, to] : {std::pair<std::string, std::string>{"glotmark", "glotmark"},
-                                   {"glotmark_create_dir.sh", "glotmark_create_dir.sh"},
-                                   {"fake-harmex", "harmex"}}) {
-      fs::copy_file(testsupport::bin(from), dir_.path() / "bin" / to);
-    }
+    testsupport::install_glotmark(dir_.path());
     glotsynth::Options o;
     o.sr = sr;
     o.segments = glotsynth::parse_segments(segments);

@@ -13,6 +13,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 extern char** environ;
@@ -20,7 +21,9 @@ extern char** environ;
 namespace testsupport {
 
 // Path of a program built into the build's bin directory.
-inline std::string bin(const std::string& name) { return std::string(GLOTMARK_BIN_DIR) + "/" + name; }
+inline std::string bin(const std::string& name) {
+  return std::string(GLOTMARK_BIN_DIR) + "/" + name;
+}
 
 // Path of a file of the source tree.
 inline std::string source(const std::string& rel) {
@@ -60,6 +63,17 @@ class ScratchDir {
  private:
   std::filesystem::path path_;
 };
+
+// Creates dir/bin holding copies of glotmark, its directory script and the stand-in f0 program
+// under the real one's name, so that glotmark run from there finds them beside itself.
+inline void install_glotmark(const std::filesystem::path& dir) {
+  std::filesystem::create_directories(dir / "bin");
+  for (const auto& [from, to] : {std::pair<std::string, std::string>{"glotmark", "glotmark"},
+                                 {"glotmark_create_dir.sh", "glotmark_create_dir.sh"},
+                                 {"fake-harmex", "harmex"}}) {
+    std::filesystem::copy_file(bin(from), dir / "bin" / to);
+  }
+}
 
 // Runs argv (argv[0] is the program path) in directory cwd (empty: the current one), with the
 // environment variables of env set ("NAME=value"; "NAME=" with nothing after '=' unsets NAME).
