@@ -8,16 +8,13 @@
 
 #include "marks/lsm.h"
 #include "marks/messages.h"
+#include "tessel_values.h"
 
 namespace {
 
 using tessel::TesselVector;
 
-TesselVector<double> vec(const std::vector<double>& v) {
-  TesselVector<double> out(static_cast<long>(v.size()), 0.0);
-  for (std::size_t i = 0; i < v.size(); ++i) out[i] = v[i];
-  return out;
-}
+using testsupport::vec;
 
 // Minimiser of the weighted residuals written row by row (spacing rows of weight 1, interior
 // peak rows of weight beta, end peak rows of weight gamma), through the normal equations of

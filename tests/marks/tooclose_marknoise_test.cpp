@@ -5,17 +5,14 @@
 
 #include "marks/marknoise.h"
 #include "marks/tooclose.h"
+#include "tessel_values.h"
 
 namespace {
 
 using tessel::cplx;
 using tessel::TesselVector;
 
-TesselVector<double> vec(const std::vector<double>& v) {
-  TesselVector<double> out(static_cast<int>(v.size()), 0.0);
-  for (size_t i = 0; i < v.size(); ++i) out(static_cast<int>(i)) = v[i];
-  return out;
-}
+using testsupport::vec;
 
 TEST(Marknoise, SpreadsMarksOneStepApartInsideTheStretch) {
   struct Case {

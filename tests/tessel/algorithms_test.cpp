@@ -8,17 +8,13 @@
 #include <vector>
 
 #include "tessel/tessel.h"
+#include "tessel_values.h"
 
 using namespace tessel;
 
 namespace {
 
-template <class V>
-std::vector<double> view_values(const V& v) {
-  std::vector<double> out;
-  for (int i = 0; i < v.size(); ++i) out.push_back(static_cast<double>(v[i]));
-  return out;
-}
+using testsupport::values_of;
 
 void expect_error(const std::function<void()>& f, const std::string& expected) {
   try {
@@ -56,7 +52,7 @@ TEST(Reductions, EmptyVectorMessages) {
 
 TEST(Reductions, ImaxPerColumn) {
   const TesselMatrix<double> M = {{1, 7, 5}, {4, 7, 5}, {2, 0, 9}};
-  EXPECT_EQ(view_values(basic_ops::imax(M)), (std::vector<double>{1, 0, 2}));
+  EXPECT_EQ(values_of(basic_ops::imax(M)), (std::vector<double>{1, 0, 2}));
 }
 
 TEST(Reductions, Median) {
@@ -67,12 +63,12 @@ TEST(Reductions, Median) {
   const Case cases[] = {
       {{3, 1, 2}, 2.0}, {{4, 1, 3, 2}, 2.5}, {{5}, 5.0}, {{2, 2, 1, 9}, 2.0}, {{-1, 8}, 3.5}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::PrintToString(view_values(c.v)));
+    SCOPED_TRACE(testing::PrintToString(values_of(c.v)));
     EXPECT_EQ(basic_ops::median(c.v), c.expected);
   }
   TesselVector<double> unsorted = {9, 1, 5};
   (void)basic_ops::median(unsorted);
-  EXPECT_EQ(view_values(unsorted), (std::vector<double>{9, 1, 5})) << "input left untouched";
+  EXPECT_EQ(values_of(unsorted), (std::vector<double>{9, 1, 5})) << "input left untouched";
 }
 
 TEST(Reductions, Nextpow2IsFloorLog2) {
@@ -89,11 +85,11 @@ TEST(Reductions, Nextpow2IsFloorLog2) {
 
 TEST(Find, PredicatesAndEmptyInput) {
   const TesselVector<double> v = {0.5, -1.0, 3.0, 2.0, -4.0};
-  EXPECT_EQ(view_values(base_algo::find(v, base_algo::gt(1))), (std::vector<double>{2, 3}));
-  EXPECT_EQ(view_values(base_algo::find(v, base_algo::lt(0L))), (std::vector<double>{1, 4}));
-  EXPECT_EQ(view_values(base_algo::find(v, base_algo::bind2nd(std::less_equal<double>(), 0.5))),
+  EXPECT_EQ(values_of(base_algo::find(v, base_algo::gt(1))), (std::vector<double>{2, 3}));
+  EXPECT_EQ(values_of(base_algo::find(v, base_algo::lt(0L))), (std::vector<double>{1, 4}));
+  EXPECT_EQ(values_of(base_algo::find(v, base_algo::bind2nd(std::less_equal<double>(), 0.5))),
             (std::vector<double>{0, 1, 4}));
-  EXPECT_EQ(view_values(base_algo::find(v(Range(2, 4)), base_algo::gt(0))),
+  EXPECT_EQ(values_of(base_algo::find(v(Range(2, 4)), base_algo::gt(0))),
             (std::vector<double>{0, 1}))
       << "positions relative to the view";
   EXPECT_EQ(base_algo::find(TesselVector<double>(), base_algo::gt(0)).size(), 0);
@@ -105,28 +101,28 @@ TEST(Sort, ValuesAndPermutation) {
   TesselVector<double> sorted(1, 0.0);
   TesselVector<int> idx(7, 0);
   base_algo::sort(x, sorted, idx);
-  EXPECT_EQ(view_values(sorted), (std::vector<double>{-1, 0, 3, 3}));
-  EXPECT_EQ(view_values(idx), (std::vector<double>{1, 3, 0, 2}));
+  EXPECT_EQ(values_of(sorted), (std::vector<double>{-1, 0, 3, 3}));
+  EXPECT_EQ(values_of(idx), (std::vector<double>{1, 3, 0, 2}));
 
   TesselVector<double> inplace = {2.0, std::numeric_limits<double>::quiet_NaN(), 1.0};
   base_algo::sort(inplace, inplace, idx);
   EXPECT_EQ(inplace[0], 1.0);
   EXPECT_EQ(inplace[1], 2.0);
   EXPECT_TRUE(std::isnan(inplace[2])) << "NaN goes last";
-  EXPECT_EQ(view_values(idx), (std::vector<double>{2, 0, 1}));
+  EXPECT_EQ(values_of(idx), (std::vector<double>{2, 0, 1}));
 }
 
 TEST(Rearrange, FlipudAndDiff) {
   TesselVector<double> row = {1.0, 4.0, 9.0, 16.0};
   row.setcol(false);
   const TesselVector<double> f = base_algo::flipud(row);
-  EXPECT_EQ(view_values(f), (std::vector<double>{16, 9, 4, 1}));
+  EXPECT_EQ(values_of(f), (std::vector<double>{16, 9, 4, 1}));
   EXPECT_FALSE(f.iscol());
 
   const TesselVector<double> d = base_algo::diff(row, 1);
-  EXPECT_EQ(view_values(d), (std::vector<double>{3, 5, 7}));
+  EXPECT_EQ(values_of(d), (std::vector<double>{3, 5, 7}));
   EXPECT_FALSE(d.iscol());
-  EXPECT_EQ(view_values(base_algo::diff(row, 2)), (std::vector<double>{2, 2}));
+  EXPECT_EQ(values_of(base_algo::diff(row, 2)), (std::vector<double>{2, 2}));
   EXPECT_TRUE(base_algo::diff(TesselVector<double>{1.0, 2.0}, 1).iscol());
   EXPECT_EQ(base_algo::diff(TesselVector<double>{1.0}, 1).size(), 0);
   EXPECT_EQ(base_algo::diff(TesselVector<double>(), 1).size(), 0);

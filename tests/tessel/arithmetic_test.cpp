@@ -6,17 +6,13 @@
 #include <vector>
 
 #include "tessel/tessel.h"
+#include "tessel_values.h"
 
 using namespace tessel;
 
 namespace {
 
-template <class V>
-std::vector<double> view_values(const V& v) {
-  std::vector<double> out;
-  for (int i = 0; i < v.size(); ++i) out.push_back(static_cast<double>(v[i]));
-  return out;
-}
+using testsupport::values_of;
 
 TEST(Arithmetic, VectorsViewsAndScalars) {
   const TesselVector<double> a = {1.0, 2.0, 3.0, 4.0};
@@ -27,15 +23,15 @@ TEST(Arithmetic, VectorsViewsAndScalars) {
     std::vector<double> expected;
   };
   const Case cases[] = {
-      {"vector + view", view_values(b + a(Range(1, 3))), {12, 23, 34}},
-      {"view - vector", view_values(a(Range(0, 2)) - b), {-9, -18, -27}},
-      {"int scalar * vector", view_values(2 * b), {20, 40, 60}},
-      {"vector / long scalar", view_values(b / 4L), {2.5, 5, 7.5}},
-      {"double scalar - slice", view_values(1.0 - a(Slice(3, -2, 0))), {-3, -1}},
-      {"chained", view_values((a + 1) * (a - 1)), {0, 3, 8, 15}},
-      {"unary minus", view_values(-b), {-10, -20, -30}},
+      {"vector + view", values_of(b + a(Range(1, 3))), {12, 23, 34}},
+      {"view - vector", values_of(a(Range(0, 2)) - b), {-9, -18, -27}},
+      {"int scalar * vector", values_of(2 * b), {20, 40, 60}},
+      {"vector / long scalar", values_of(b / 4L), {2.5, 5, 7.5}},
+      {"double scalar - slice", values_of(1.0 - a(Slice(3, -2, 0))), {-3, -1}},
+      {"chained", values_of((a + 1) * (a - 1)), {0, 3, 8, 15}},
+      {"unary minus", values_of(-b), {-10, -20, -30}},
       {"index view * vector",
-       view_values(a(TesselVector<int>{3, 0}) * TesselVector<double>{2, 2}),
+       values_of(a(TesselVector<int>{3, 0}) * TesselVector<double>{2, 2}),
        {8, 2}},
   };
   for (const Case& c : cases) {
@@ -47,10 +43,10 @@ TEST(Arithmetic, VectorsViewsAndScalars) {
 TEST(Arithmetic, IntegerVectors) {
   const TesselVector<int> idx = {1, 4, 7};
   const TesselVector<int> plus = idx + 1;  // stays an index vector
-  EXPECT_EQ(view_values(plus), (std::vector<double>{2, 5, 8}));
+  EXPECT_EQ(values_of(plus), (std::vector<double>{2, 5, 8}));
   const TesselVector<double> half = idx / 2;  // division is done in double
-  EXPECT_EQ(view_values(half), (std::vector<double>{0.5, 2, 3.5}));
-  EXPECT_EQ(view_values(idx * 0.5), (std::vector<double>{0.5, 2, 3.5}));
+  EXPECT_EQ(values_of(half), (std::vector<double>{0.5, 2, 3.5}));
+  EXPECT_EQ(values_of(idx * 0.5), (std::vector<double>{0.5, 2, 3.5}));
 }
 
 TEST(Arithmetic, ResultOrientationAndFlags) {
@@ -75,36 +71,36 @@ TEST(Arithmetic, AssignmentOfResultsAndInPlaceOperations) {
   TesselVector<double> x = {1.0, 2.0, 3.0};
   TesselVector<double> sharer(x);
   x = x * 2.0;  // same size: written into the shared storage
-  EXPECT_EQ(view_values(sharer), (std::vector<double>{2, 4, 6}));
+  EXPECT_EQ(values_of(sharer), (std::vector<double>{2, 4, 6}));
   x += TesselVector<double>{1.0, 1.0, 1.0};
   x(Range(1, 2)) *= x(Range(0, 1));  // overlapping operands
-  EXPECT_EQ(view_values(x), (std::vector<double>{3, 15, 35}));
+  EXPECT_EQ(values_of(x), (std::vector<double>{3, 15, 35}));
   x /= 5;
-  EXPECT_EQ(view_values(x), (std::vector<double>{0.6, 3, 7}));
+  EXPECT_EQ(values_of(x), (std::vector<double>{0.6, 3, 7}));
 }
 
 TEST(Functions, RealElementWise) {
   const TesselVector<double> x = {0.0, 0.5, -2.5, 2.5, 1.0};
-  EXPECT_EQ(view_values(round(x)), (std::vector<double>{0, 1, -3, 3, 1}));
+  EXPECT_EQ(values_of(round(x)), (std::vector<double>{0, 1, -3, 3, 1}));
   const TesselVector<double> s = sinc(x);
   EXPECT_EQ(s[0], 1.0);
   EXPECT_NEAR(s[1], 2.0 / M_PI, 1e-15);
   EXPECT_NEAR(s[4], 0.0, 1e-15);
-  EXPECT_EQ(view_values(sqrt(TesselVector<double>{4.0, 9.0})), (std::vector<double>{2, 3}));
+  EXPECT_EQ(values_of(sqrt(TesselVector<double>{4.0, 9.0})), (std::vector<double>{2, 3}));
   EXPECT_NEAR(cos(x)[4], std::cos(1.0), 1e-15);
   EXPECT_NEAR(sin(x)[2], std::sin(-2.5), 1e-15);
-  EXPECT_EQ(view_values(abs(x)), (std::vector<double>{0, 0.5, 2.5, 2.5, 1}));
-  EXPECT_EQ(view_values(pow(x, 2)), (std::vector<double>{0, 0.25, 6.25, 6.25, 1}));
-  EXPECT_EQ(view_values(pow(x(Range(1, 3)), -1)), (std::vector<double>{2, -0.4, 0.4}));
-  EXPECT_EQ(view_values(pow(x, 0)), (std::vector<double>{1, 1, 1, 1, 1}));
+  EXPECT_EQ(values_of(abs(x)), (std::vector<double>{0, 0.5, 2.5, 2.5, 1}));
+  EXPECT_EQ(values_of(pow(x, 2)), (std::vector<double>{0, 0.25, 6.25, 6.25, 1}));
+  EXPECT_EQ(values_of(pow(x(Range(1, 3)), -1)), (std::vector<double>{2, -0.4, 0.4}));
+  EXPECT_EQ(values_of(pow(x, 0)), (std::vector<double>{1, 1, 1, 1, 1}));
 }
 
 TEST(Functions, ComplexElementWise) {
   const TesselVector<cplx<double>> z = {cplx<double>(3, 4), cplx<double>(0, -2),
                                         cplx<double>(-1, 0)};
-  EXPECT_EQ(view_values(abs(z)), (std::vector<double>{5, 2, 1}));
-  EXPECT_EQ(view_values(real(z)), (std::vector<double>{3, 0, -1}));
-  EXPECT_EQ(view_values(imag(z)), (std::vector<double>{4, -2, 0}));
+  EXPECT_EQ(values_of(abs(z)), (std::vector<double>{5, 2, 1}));
+  EXPECT_EQ(values_of(real(z)), (std::vector<double>{3, 0, -1}));
+  EXPECT_EQ(values_of(imag(z)), (std::vector<double>{4, -2, 0}));
   const TesselVector<cplx<double>> l = log(z);
   EXPECT_NEAR(l[0].re, std::log(5.0), 1e-15);
   EXPECT_NEAR(l[0].im, std::atan2(4.0, 3.0), 1e-15);
@@ -150,7 +146,7 @@ TEST(Matrix, ElementWiseAndProducts) {
   EXPECT_EQ(P(0, 1), 1.0);
   EXPECT_EQ(P(1, 0), 4.0);
   const TesselVector<double> v = A * TesselVector<double>{1.0, -1.0};
-  EXPECT_EQ(view_values(v), (std::vector<double>{-1, -1}));
+  EXPECT_EQ(values_of(v), (std::vector<double>{-1, -1}));
   const TesselMatrix<double> T = matrix_fun::transpose(TesselMatrix<double>{{1, 2, 3}});
   EXPECT_EQ(T.nrows(), 3);
   EXPECT_EQ(T(2, 0), 3.0);

@@ -5,11 +5,13 @@
 #include <vector>
 
 #include "tessel/tessel.h"
+#include "tessel_values.h"
 
 using namespace tessel;
 
 namespace {
 
+using testsupport::values_of;
 TesselVector<double> iota(int n, double first = 0.0) {
   TesselVector<double> v(n);
   for (int i = 0; i < n; ++i) v[i] = first + i;
@@ -18,13 +20,6 @@ TesselVector<double> iota(int n, double first = 0.0) {
 
 std::vector<double> values(const TesselVector<double>& v) {
   return {v.begin(), v.end()};
-}
-
-template <class V>
-std::vector<double> view_values(const V& v) {
-  std::vector<double> out;
-  for (int i = 0; i < v.size(); ++i) out.push_back(v[i]);
-  return out;
 }
 
 TEST(VectorSharing, CopyConstructionSharesAndAssignmentCopies) {
@@ -188,17 +183,17 @@ TEST(Views, RangesAndSlicesSelect) {
     std::vector<double> expected;
   };
   const Case cases[] = {
-      {"Range(2, 2) is one element", view_values(v(Range(2, 2))), {2}},
-      {"Range(5, 4) is empty", view_values(v(Range(5, 4))), {}},
-      {"RangeToEnd(8)", view_values(v(RangeToEnd(8))), {8, 9, 10}},
-      {"RangeToEnd past the end is empty", view_values(v(RangeToEnd(11))), {}},
-      {"Slice 0:3:10", view_values(v(Slice(0, 3, 10))), {0, 3, 6, 9}},
-      {"Slice 10:-3:0", view_values(v(Slice(10, -3, 0))), {10, 7, 4, 1}},
-      {"Slice with step away from end", view_values(v(Slice(5, 2, 4))), {}},
-      {"negative step away from end", view_values(v(Slice(4, -1, 5))), {}},
-      {"Slice start == end", view_values(v(Slice(3, -2, 3))), {3}},
-      {"nested range of a slice", view_values(v(Slice(10, -2, 0))(Range(1, 2))), {8, 6}},
-      {"nested slice of a range", view_values(v(Range(1, 9))(Slice(0, 4, 8))), {1, 5, 9}},
+      {"Range(2, 2) is one element", values_of(v(Range(2, 2))), {2}},
+      {"Range(5, 4) is empty", values_of(v(Range(5, 4))), {}},
+      {"RangeToEnd(8)", values_of(v(RangeToEnd(8))), {8, 9, 10}},
+      {"RangeToEnd past the end is empty", values_of(v(RangeToEnd(11))), {}},
+      {"Slice 0:3:10", values_of(v(Slice(0, 3, 10))), {0, 3, 6, 9}},
+      {"Slice 10:-3:0", values_of(v(Slice(10, -3, 0))), {10, 7, 4, 1}},
+      {"Slice with step away from end", values_of(v(Slice(5, 2, 4))), {}},
+      {"negative step away from end", values_of(v(Slice(4, -1, 5))), {}},
+      {"Slice start == end", values_of(v(Slice(3, -2, 3))), {3}},
+      {"nested range of a slice", values_of(v(Slice(10, -2, 0))(Range(1, 2))), {8, 6}},
+      {"nested slice of a range", values_of(v(Range(1, 9))(Slice(0, 4, 8))), {1, 5, 9}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.why);
@@ -258,11 +253,11 @@ TEST(Matrix, ColumnMajorAddressing) {
   EXPECT_EQ(M(1L, 0L), 1.0);
   EXPECT_EQ(M.rendC(), 1);
   EXPECT_EQ(M.cendC(), 2);
-  EXPECT_EQ(view_values(M(1)), (std::vector<double>{3, 4, 5}));
-  EXPECT_EQ(view_values(M(Range(1, 2), 0)), (std::vector<double>{1, 2}));
-  EXPECT_EQ(view_values(M(2, Range(0, 1))), (std::vector<double>{2, 5}));
+  EXPECT_EQ(values_of(M(1)), (std::vector<double>{3, 4, 5}));
+  EXPECT_EQ(values_of(M(Range(1, 2), 0)), (std::vector<double>{1, 2}));
+  EXPECT_EQ(values_of(M(2, Range(0, 1))), (std::vector<double>{2, 5}));
   EXPECT_FALSE(M(2, Range(0, 1)).iscol());
-  EXPECT_EQ(view_values(M(Slice(2, -2, 0), 1)), (std::vector<double>{5, 3}));
+  EXPECT_EQ(values_of(M(Slice(2, -2, 0), 1)), (std::vector<double>{5, 3}));
 
   M(0, Range(0, 1)) = -1.0;
   M(1) = TesselVector<double>{7.0, 8.0, 9.0};

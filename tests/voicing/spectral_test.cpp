@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tessel_values.h"
 #include "voicing/fc.h"
 #include "voicing/fversmatlab.h"
 #include "voicing/matlabversf.h"
@@ -18,23 +19,16 @@ namespace {
 
 using tessel::TesselVector;
 
-TesselVector<double> vec(const std::vector<double>& v) {
-  TesselVector<double> out(static_cast<int>(v.size()), 0.0);
-  for (size_t i = 0; i < v.size(); ++i) out(static_cast<int>(i)) = v[i];
-  return out;
-}
-
-std::vector<double> std_of(const TesselVector<double>& v) {
-  return std::vector<double>(v.data(), v.data() + v.size());
-}
+using testsupport::values_of;
+using testsupport::vec;
 
 TEST(BinConversion, RoundsHalfAwayAndCountsFromOne) {
   // 16 kHz, 1024 points: one bin is 15.625 Hz.
   const TesselVector<double> bins =
       fversmatlab(vec({0.0, 15.625, 7.8125, 7.8124, 8000.0}), 16000.0, 1024);
-  EXPECT_EQ(std_of(bins), (std::vector<double>{1.0, 2.0, 2.0, 1.0, 513.0}));
+  EXPECT_EQ(values_of(bins), (std::vector<double>{1.0, 2.0, 2.0, 1.0, 513.0}));
   const TesselVector<double> hz = matlabversf(vec({1.0, 2.0, 513.0}), 16000.0, 1024);
-  EXPECT_EQ(std_of(hz), (std::vector<double>{0.0, 15.625, 8000.0}));
+  EXPECT_EQ(values_of(hz), (std::vector<double>{0.0, 15.625, 8000.0}));
 }
 
 // Expected spectrum from the DFT definition: the frame sits at positions k0 .. k0 + L - 1 of
@@ -107,7 +101,7 @@ TEST(Spectre, LongerFrameWarnsAndEnlargesTheFft) {
   int n8 = 8;
   TesselVector<double> mag8, phase8;
   spectre(vec({1, 2, 3, 4, 5}), n8, mag8, phase8);
-  EXPECT_EQ(std_of(mag), std_of(mag8));
+  EXPECT_EQ(values_of(mag), values_of(mag8));
 }
 
 void spectre_of_size(int n) {
@@ -137,7 +131,7 @@ TEST(Medfilt1, FiltersWithZerosOutsideTheSignal) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.why);
-    EXPECT_EQ(std_of(medfilt1(vec(c.x), c.n)), c.y);
+    EXPECT_EQ(values_of(medfilt1(vec(c.x), c.n)), c.y);
   }
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "tessel_values.h"
 #include "voicing/fthreshold.h"
 #include "voicing/fthresholdcalcul.h"
 #include "voicing/norm.h"
@@ -14,15 +15,8 @@ namespace {
 using tessel::cplx;
 using tessel::TesselVector;
 
-TesselVector<double> vec(const std::vector<double>& v) {
-  TesselVector<double> out(static_cast<int>(v.size()), 0.0);
-  for (size_t i = 0; i < v.size(); ++i) out(static_cast<int>(i)) = v[i];
-  return out;
-}
-
-std::vector<double> std_of(const TesselVector<double>& v) {
-  return std::vector<double>(v.data(), v.data() + v.size());
-}
+using testsupport::values_of;
+using testsupport::vec;
 
 // Track whose positions are 10, 20, 30, ... and whose values are v.
 TesselVector<cplx<double>> track(const std::vector<double>& v) {
@@ -60,7 +54,8 @@ TEST(Fthreshold, ReturnsThePositionsOfTheCrossings) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.why);
-    EXPECT_EQ(std_of(fthreshold(track(c.values), c.threshold, c.mode, c.normalise)), c.positions);
+    EXPECT_EQ(values_of(fthreshold(track(c.values), c.threshold, c.mode, c.normalise)),
+              c.positions);
   }
 }
 
@@ -75,14 +70,14 @@ TEST(Fthreshold, EmptyTrack) {
 }
 
 TEST(Fthresholdcalcul, LooksUpTheTimesOfTheCollectedIndices) {
-  EXPECT_EQ(std_of(fthresholdcalcul(vec({1.5, 2.5, 3.5}), vec({0.0, 1.0, 0.0}), 0.5, 2)),
+  EXPECT_EQ(values_of(fthresholdcalcul(vec({1.5, 2.5, 3.5}), vec({0.0, 1.0, 0.0}), 0.5, 2)),
             (std::vector<double>{2.5, 3.5}));
 }
 
 TEST(Norm, PeakAndEnergyNormalisation) {
   const TesselVector<double> none;
-  EXPECT_EQ(std_of(norm(vec({1, -4, 2}), none, none)), (std::vector<double>{0.25, -1, 0.5}));
-  EXPECT_EQ(std_of(norm(vec({1, -4, 2}), vec({2.0}), none)), (std::vector<double>{0.5, -2, 1}));
+  EXPECT_EQ(values_of(norm(vec({1, -4, 2}), none, none)), (std::vector<double>{0.25, -1, 0.5}));
+  EXPECT_EQ(values_of(norm(vec({1, -4, 2}), vec({2.0}), none)), (std::vector<double>{0.5, -2, 1}));
   const TesselVector<double> e = norm(vec({3, 4}), vec({2.0}), vec({1.0}));
   EXPECT_NEAR(e(0) * e(0) + e(1) * e(1), 2.0, 1e-12);
   EXPECT_NEAR(e(1) / e(0), 4.0 / 3.0, 1e-12);
