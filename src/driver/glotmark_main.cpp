@@ -32,6 +32,16 @@ bool opens_for_reading(const std::string& path) {
   return true;
 }
 
+// The run whose history record the exit handler writes when a library function ends the
+// process directly (std::exit after its own framed message) instead of returning to the chain.
+RunState* g_exiting_run = nullptr;
+
+void history_at_exit() {
+  RunState* s = g_exiting_run;
+  g_exiting_run = nullptr;
+  if (s != nullptr && s->outdir_known && !s->history_written) write_history_of(*s);
+}
+
 FileSet file_set(const std::string& stem) {
   return FileSet{stem + ".1FQ0.sdif", stem + ".1ECS.sdif", stem + ".1ECL.sdif", stem + ".1VOI.sdif",
                  stem + ".1UVI.sdif", stem + ".1TRA.sdif", stem + ".1VUF.sdif", stem + ".1VUN.sdif",
@@ -125,6 +135,8 @@ int run(RunState& s, int argc, char** argv) {
 int glotmark_main(int argc, char** argv) {
   LumbraInit("");
   RunState s;
+  g_exiting_run = &s;
+  std::atexit(history_at_exit);
   int status = 1;
   try {
     status = run(s, argc, argv);
@@ -142,6 +154,7 @@ int glotmark_main(int argc, char** argv) {
       status = 1;
     }
   }
+  g_exiting_run = nullptr;
   LumbraEnd();
   return status;
 }

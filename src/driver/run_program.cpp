@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 extern char** environ;
 
@@ -21,7 +22,10 @@ int run_program(const std::vector<std::string>& argv) {
   const bool has_path = argv[0].find('/') != std::string::npos;
   const int rc = has_path ? posix_spawn(&pid, cargv[0], nullptr, nullptr, cargv.data(), environ)
                           : posix_spawnp(&pid, cargv[0], nullptr, nullptr, cargv.data(), environ);
-  if (rc != 0) return -1;
+  if (rc != 0) {
+    std::fprintf(stderr, "glotmark: cannot run %s: %s\n", cargv[0], std::strerror(rc));
+    return -1;
+  }
 
   int wstatus = 0;
   while (waitpid(pid, &wstatus, 0) < 0) {

@@ -16,13 +16,14 @@ std::string now_text() {
   return text != nullptr ? text : "\n";
 }
 
+}  // namespace
+
 void write_history_of(RunState& s) {
   const std::string end = now_text();
   if (s.verbose) std::cout << kHistoryLine << std::endl;
+  s.history_written = true;
   (void)write_history(s.outdir, s.command_line, s.start_time, end);
 }
-
-}  // namespace
 
 void error_end(RunState& s, const std::string& message) {
   if (!message.empty()) std::cout << message << std::endl;

@@ -114,7 +114,8 @@ struct RunState {
   std::string sound_path;    // resolved sound file
   std::string f0_path;       // resolved -I file ("" without -I)
   FileSet files;
-  bool outdir_known = false;  // from then on every end writes the history record
+  bool outdir_known = false;     // from then on every end writes the history record
+  bool history_written = false;  // the record of this run is in place
 
   // Signal.
   tessel::TesselVector<double> signal;
@@ -145,6 +146,11 @@ struct RunEnd {
 
 // Normal end: writes the history record and throws RunEnd{0}.
 [[noreturn]] void normal_end(RunState& s);
+
+// Writes the history record of the run now (verbose line first) and notes that it is written.
+// The analysis functions and the file readers end the process themselves on a fatal error; the
+// program writes the record from an exit handler for those ends (see glotmark_main).
+void write_history_of(RunState& s);
 
 // True when a step after `step` is requested (flags 2..8).
 [[nodiscard]] bool any_request_after(const RunState& s, int step);

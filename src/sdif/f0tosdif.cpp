@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 
@@ -26,7 +27,11 @@ bool run_and_wait(const std::vector<std::string>& argv) {
   std::cout.flush();
   std::cerr.flush();
   pid_t pid = 0;
-  if (posix_spawnp(&pid, cargv[0], nullptr, nullptr, cargv.data(), environ) != 0) return false;
+  const int rc = posix_spawnp(&pid, cargv[0], nullptr, nullptr, cargv.data(), environ);
+  if (rc != 0) {
+    std::cerr << "glotmark: cannot run " << argv[0] << ": " << std::strerror(rc) << std::endl;
+    return false;
+  }
   int status = 0;
   while (waitpid(pid, &status, 0) < 0) {
     if (errno != EINTR) return false;

@@ -5,9 +5,11 @@
 //   FAKE_HARMEX_NO_FILE when set, exit 0 without writing the result
 //   FAKE_HARMEX_F0      comma-separated f0 values (Hz), one 1FQ0 frame each, 10 ms apart from
 //                       time 0 (default: 200 Hz for 100 frames; "none": no frame)
+//   FAKE_HARMEX_TRUNCATE cut the written result to this many bytes (a damaged result)
 //
 // The result goes to the last argument, as the f0 program's does.
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -60,6 +62,8 @@ int main(int argc, char** argv) {
       frame.Write(file);
     }
     file.Close();
+    if (const char* size = std::getenv("FAKE_HARMEX_TRUNCATE"))
+      std::filesystem::resize_file(argv[argc - 1], std::strtoull(size, nullptr, 10));
   } catch (const SDIFException& e) {
     std::cerr << "fake-harmex: " << e.what() << "\n";
     return 2;
