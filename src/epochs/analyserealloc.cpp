@@ -48,17 +48,18 @@ void analyserealloc(const TesselVector<double>& signal, const double& sr,
     if (len % 2 == 0) ++len;
     const long hw = (len - 1) / 2;
     const TesselVector<double> w = tessel::sig_proc::hanning(len, true);
-    TesselVector<double> frame(len, 0.0);
-    const double* xp = x.data();
-    const double* wp = w.data();
-    double* fp = frame.data();
-    for (long f = 0; f < n_frames; ++f) {
-      const long c = c_first + f * hop;
-      const double* src = xp + (c - hw - 1);  // the frame is centred on 0-based sample c - 1
-      for (long i = 0; i < len; ++i) fp[i] = src[i] * wp[i];
-      double offset = 0.0, conc = 0.0;
-      marktemporel(frame, offset, conc);
-      records[f] = cplx<double>(c + offset, conc);
+    // The frames are read in place from the filtered signal, in groups that fill a small
+    // buffer of offsets and concentrations.
+    constexpr long kGroup = 256;  // frames per group
+    double offsets[kGroup], concs[kGroup];
+    for (long f0 = 0; f0 < n_frames; f0 += kGroup) {
+      const long count = std::min(kGroup, n_frames - f0);
+      const long c = c_first + f0 * hop;
+      // Frame f is centred on 0-based sample c - 1 + f hop.
+      marktemporel(x.data() + (c - hw - 1), hop, w.data(), len, count, offsets, concs);
+      for (long f = 0; f < count; ++f) {
+        records[f0 + f] = cplx<double>((c + f * hop) + offsets[f], concs[f]);
+      }
     }
   }
 
