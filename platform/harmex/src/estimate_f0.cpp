@@ -1,5 +1,6 @@
-// f0 estimation: normalised difference function, candidate dips, dynamic programming over
-// frames, band-limited refinement of the chosen periods.
+// f0 estimation: normalised difference function, candidate dips weighed by the contrast of
+// their harmonics in the spectrum, dynamic programming over frames, band-limited refinement of
+// the chosen periods.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -11,6 +12,7 @@
 
 #include "decimate.h"
 #include "harmex/harmex.h"
+#include "harmonic_contrast.h"
 
 namespace harmex {
 namespace {
@@ -26,6 +28,7 @@ struct Candidate {
   float lag = 0.0f;  // period, samples of the decimated signal (fractional)
   float d = 1.0f;    // normalised difference at that lag (0 periodic .. about 1 noise)
   float sub = 1.0f;  // lowest difference at a half or a third of the lag (multiple-period test)
+  float harmonic = 0.0f;  // harmonic contrast of the lag in the frame's spectrum, nepers
 };
 
 void check(double sr, const Options& o) {
@@ -193,6 +196,8 @@ Track analyse(const float* x, std::size_t n, double sr, const Options& o,
   std::vector<Candidate> cands(frames * kMaxCandidates);
   std::vector<int> n_cands(frames, 0);
   std::vector<double> level_db(frames, kMinLevelDb);
+  // The spectrum looks at the harmonics from half of f0min up to the analysis band.
+  HarmonicContrast spectrum(w, fs, 0.5 * o.f0min_hz, pass_hz);
 
   std::size_t next_start = 0, next_end = 0;
   double* acc_e = acc.data();
@@ -221,6 +226,12 @@ Track analyse(const float* x, std::size_t n, double sr, const Options& o,
             e > noise_floor ? std::clamp(1.0 - 2.0 * r / e, 0.0, 2.0) : 1.0;
       }
       n_cands[k] = find_candidates(diff.data(), lag_lo, lag_hi, cands.data() + k * kMaxCandidates);
+      if (n_cands[k] > 0 && spectrum.analyse(y.data() + s)) {
+        for (int i = 0; i < n_cands[k]; ++i) {
+          Candidate& cand = cands[k * kMaxCandidates + i];
+          cand.harmonic = static_cast<float>(spectrum.at(cand.lag));
+        }
+      }
       const double e_frame = range_energy(s, s + w);
       level_db[k] =
           e_frame > noise_floor ? 10.0 * std::log10(e_frame / static_cast<double>(w)) : kMinLevelDb;
@@ -244,7 +255,9 @@ Track analyse(const float* x, std::size_t n, double sr, const Options& o,
     const Candidate& c = cands[k * kMaxCandidates + i];
     const double margin = o.multiple_margin + o.multiple_margin_rel * c.d;
     const double multiple = std::clamp(1.0 - (c.sub - c.d) / margin, 0.0, 1.0);
-    return c.d + o.octave_cost * std::log2(c.lag / lag_min) + o.multiple_cost * multiple;
+    const double harmonic = std::clamp(c.harmonic / o.harmonic_full_np, 0.0, 1.0);
+    return c.d + o.octave_cost * std::log2(c.lag / lag_min) + o.multiple_cost * multiple -
+           o.harmonic_weight * harmonic;
   };
   auto transition = [&](std::size_t k0, int i0, std::size_t k1, int i1) {
     const bool v0 = i0 < n_cands[k0], v1 = i1 < n_cands[k1];

@@ -2,9 +2,10 @@
 //
 // The estimator low-passes and decimates the sound to the analysis band, measures for every
 // 5 ms frame a normalised difference function (how unlike the signal is to itself one lag
-// later) over a window centred on the frame, keeps its dips as period candidates, chooses one
-// candidate or "unvoiced" per frame by dynamic programming (periodicity, octave preference,
-// continuity), refines each chosen period on a window of a few periods by band-limited
+// later) over a window centred on the frame, keeps its dips as period candidates, weighs each
+// by how far its harmonics stand above the spectrum between them, chooses one candidate or
+// "unvoiced" per frame by dynamic programming (periodicity, harmonic contrast, octave
+// preference, continuity), refines each chosen period on a window of a few periods by band-limited
 // interpolation, and fills unvoiced frames from their voiced neighbours.
 #pragma once
 
@@ -31,6 +32,8 @@ struct Options {
   double multiple_cost = 0.3;        // cost of a period whose half or third is nearly as periodic
   double multiple_margin = 0.03;     // that cost fades out when the fraction's difference exceeds
   double multiple_margin_rel = 0.6;  // the period's by multiple_margin + multiple_margin_rel * d
+  double harmonic_weight = 0.2;      // bonus of a candidate whose harmonics stand out in the
+  double harmonic_full_np = 5.0;     // spectrum, full at this contrast (nepers of power)
   double jump_cost = 1.2;            // cost per octave of f0 change between neighbouring frames
   double voicing_change_cost = 0.4;  // cost of a voiced/unvoiced change between frames
   double refine_periods = 2.5;       // refinement window, in periods, at least refine_min_s and
