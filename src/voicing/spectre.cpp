@@ -9,6 +9,7 @@
 
 #include "voicing/fail.h"
 #include "voicing/messages.h"
+#include "voicing/rounded_modulus.h"
 
 namespace {
 
@@ -23,19 +24,6 @@ int pow2_above(int l) {
   int n = 2;
   while (n <= l) n *= 2;
   return n;
-}
-
-// Modulus without overflow of the squares.
-double modulus(double re, double im) {
-  const double a = std::abs(re);
-  const double b = std::abs(im);
-  if (b == 0.0) return a;
-  if (b > a) {
-    const double q = a / b;
-    return b * std::sqrt(1.0 + q * q);
-  }
-  const double q = b / a;
-  return a * std::sqrt(1.0 + q * q);
 }
 
 // Argument in radians; a zero real part gives pi/2, -pi/2 or 0 by the sign of im, whatever
@@ -83,21 +71,21 @@ void spectre(const double* frame, int L, int n, SpectreWorkspace& ws, double* ma
 
   const double* rot = ws.rotation(n, L % 2 == 1);
   const int last = std::clamp(bins, 1, n);
+  const int rotated = std::min(last, n / 2 + 1);
+  for (int k = 0; k < rotated; ++k) {
+    const double re = x[2 * k];
+    const double im = x[2 * k + 1];
+    const double c = rot[2 * k];
+    const double s = rot[2 * k + 1];
+    x[2 * k] = re * c - im * s;
+    x[2 * k + 1] = re * s + im * c;
+  }
+  rounded_modulus(x, last, magnitude);
+  if (phase == nullptr) return;
   for (int k = 0; k < last; ++k) {
-    double re = x[2 * k];
-    double im = x[2 * k + 1];
-    if (k <= n / 2) {
-      const double c = rot[2 * k];
-      const double s = rot[2 * k + 1];
-      const double yr = re * c - im * s;
-      const double yi = re * s + im * c;
-      re = yr;
-      im = yi;
-    }
-    re = std::round(re * kRoundScale) / kRoundScale;
-    im = std::round(im * kRoundScale) / kRoundScale;
-    magnitude[k] = modulus(re, im);
-    if (phase != nullptr) phase[k] = argument(re, im);
+    const double re = std::round(x[2 * k] * kRoundScale) / kRoundScale;
+    const double im = std::round(x[2 * k + 1] * kRoundScale) / kRoundScale;
+    phase[k] = argument(re, im);
   }
 }
 
