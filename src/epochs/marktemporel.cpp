@@ -6,7 +6,12 @@ namespace {
 
 // Frames of the same length analysed side by side: their sums are independent chains of
 // additions, so the processor overlaps them while each keeps its own order of terms.
-constexpr long kLanes = 4;  // frames per group
+constexpr long kPairs = 4;           // pairs of frames per group
+constexpr long kLanes = 2 * kPairs;  // frames per group
+
+// Two doubles handled by one instruction where the target has one; each lane is an ordinary
+// double operation, so the results are those of the scalar code.
+using Pair = double __attribute__((vector_size(16)));
 
 // The one-frame result from the frame's energy, first moment and, for a frame with energy,
 // its spread around the mean (d^2-weighted energy).
@@ -52,31 +57,40 @@ void marktemporel(const double* x, long stride, const double* w, long len, long 
   const double c0 = static_cast<double>(len - 1) * 0.5;
   long f = 0;
   for (; f + kLanes <= count; f += kLanes) {
+    // Lanes 2q and 2q + 1 share pair q.
     const double* src[kLanes];
     for (long j = 0; j < kLanes; ++j) src[j] = x + (f + j) * stride;
-    double energy[kLanes] = {}, moment[kLanes] = {};
+    Pair energy[kPairs] = {}, moment[kPairs] = {};
     for (long i = 0; i < len; ++i) {
-      const double u = static_cast<double>(i) - c0;
-      for (long j = 0; j < kLanes; ++j) {
-        const double v = src[j][i] * w[i];
-        const double p = v * v;
-        energy[j] += p;
-        moment[j] += p * u;
+      const double ui = static_cast<double>(i) - c0;
+      const Pair u = {ui, ui};
+      const Pair wi = {w[i], w[i]};
+      for (long q = 0; q < kPairs; ++q) {
+        const Pair v = Pair{src[2 * q][i], src[2 * q + 1][i]} * wi;
+        const Pair p = v * v;
+        energy[q] += p;
+        moment[q] += p * u;
       }
     }
-    double tc[kLanes], spread[kLanes] = {};
-    for (long j = 0; j < kLanes; ++j) tc[j] = energy[j] <= 0.0 ? 0.0 : moment[j] / energy[j];
+    double tc[kLanes];
+    for (long j = 0; j < kLanes; ++j) {
+      const double e = energy[j / 2][j % 2];
+      tc[j] = e <= 0.0 ? 0.0 : moment[j / 2][j % 2] / e;
+    }
+    Pair spread[kPairs] = {};
     for (long i = 0; i < len; ++i) {
-      const double u = static_cast<double>(i) - c0;
-      for (long j = 0; j < kLanes; ++j) {
-        const double v = src[j][i] * w[i];
-        const double d = u - tc[j];
-        spread[j] += v * v * (d * d);
+      const double ui = static_cast<double>(i) - c0;
+      const Pair u = {ui, ui};
+      const Pair wi = {w[i], w[i]};
+      for (long q = 0; q < kPairs; ++q) {
+        const Pair v = Pair{src[2 * q][i], src[2 * q + 1][i]} * wi;
+        const Pair d = u - Pair{tc[2 * q], tc[2 * q + 1]};
+        spread[q] += v * v * (d * d);
       }
     }
     for (long j = 0; j < kLanes; ++j) {
       centre_offsets[f + j] = tc[j];
-      concentrations[f + j] = concentration_of(len, energy[j], spread[j]);
+      concentrations[f + j] = concentration_of(len, energy[j / 2][j % 2], spread[j / 2][j % 2]);
     }
   }
   // The last frames one at a time, the same sums in the same order.
