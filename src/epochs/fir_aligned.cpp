@@ -9,17 +9,36 @@ using tessel::TesselVector;
 namespace {
 
 constexpr long kBlock = 2048;      // outputs per block of the edge stretches
-constexpr long kPairs = 6;         // register pairs of outputs summed side by side
-constexpr long kRun = 2 * kPairs;  // outputs per run
+constexpr long kQuads = 6;         // groups of four outputs summed side by side in registers
+constexpr long kRun = 4 * kQuads;  // outputs per run
 
-// Two doubles handled by one instruction where the target has one; each lane is an ordinary
-// double operation, so the results are those of the scalar code.
-using Pair = double __attribute__((vector_size(16)));
+// Four doubles, handled by one instruction where the processor has them (two or four at a
+// time otherwise); each lane is an ordinary double operation, so the results are those of the
+// scalar code.
+using Quad = double __attribute__((vector_size(32)));
 
-Pair load_pair(const double* p) {
-  Pair v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
+// Outputs i0 .. i1 - 1 (a multiple of kRun apart) whose terms all read inside x, kRun at a
+// time in registers; coefficient t (of `used`, none zero) multiplies x[shift[t] + i]. Each
+// output receives its terms in coefficient order, as in fir_edges. Compiled for the plain
+// target and for processors with 4-wide double instructions, chosen at load time.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+__attribute__((target_clones("avx", "default")))
+#endif
+void fir_runs(const double* cp, const long* sp, long used, const double* xp, double* yp, long i0,
+              long i1) {
+  for (long i = i0; i < i1; i += kRun) {
+    Quad acc[kQuads] = {};
+    for (long t = 0; t < used; ++t) {
+      const double c = cp[t];
+      const double* src = xp + sp[t] + i;
+      for (long j = 0; j < kQuads; ++j) {
+        Quad v;
+        std::memcpy(&v, src + 4 * j, sizeof v);
+        acc[j] += c * v;
+      }
+    }
+    std::memcpy(yp + i, acc, sizeof acc);
+  }
 }
 
 // Outputs i0 .. i1 - 1 of any stretch: one coefficient at a time over a block, so that each
@@ -69,19 +88,7 @@ TesselVector<double> fir_aligned(const TesselVector<double>& b, const TesselVect
       coef.push_back(bp[k]);
       shift.push_back(first - k);
     }
-    const long used = static_cast<long>(coef.size());
-    const double* cp = coef.data();
-    const long* sp = shift.data();
-    // kRun outputs in registers, their terms added in coefficient order as above.
-    for (long i = inner_lo; i < run_end; i += kRun) {
-      Pair acc[kPairs] = {};
-      for (long t = 0; t < used; ++t) {
-        const Pair c = {cp[t], cp[t]};
-        const double* src = xp + sp[t] + i;
-        for (long j = 0; j < kPairs; ++j) acc[j] += c * load_pair(src + 2 * j);
-      }
-      std::memcpy(yp + i, acc, sizeof acc);
-    }
+    fir_runs(coef.data(), shift.data(), static_cast<long>(coef.size()), xp, yp, inner_lo, run_end);
   }
   fir_edges(bp, taps, xp, n, first, yp, run_end, count);
   return out;
