@@ -6,18 +6,65 @@ namespace {
 
 // Frames of the same length analysed side by side: their sums are independent chains of
 // additions, so the processor overlaps them while each keeps its own order of terms.
-constexpr long kPairs = 4;           // pairs of frames per group
-constexpr long kLanes = 2 * kPairs;  // frames per group
+constexpr long kQuads = 2;           // quads of frames per group
+constexpr long kLanes = 4 * kQuads;  // frames per group
 
-// Two doubles handled by one instruction where the target has one; each lane is an ordinary
-// double operation, so the results are those of the scalar code.
-using Pair = double __attribute__((vector_size(16)));
+// Four doubles, handled by one instruction where the processor has them (two or four at a
+// time otherwise); each lane is an ordinary double operation, so the results are those of the
+// scalar code.
+using Quad = double __attribute__((vector_size(32)));
 
 // The one-frame result from the frame's energy, first moment and, for a frame with energy,
 // its spread around the mean (d^2-weighted energy).
 double concentration_of(long len, double energy, double spread) {
   const double sigma = energy <= 0.0 ? static_cast<double>(len / 2) : std::sqrt(spread / energy);
   return sigma / (-0.5 * static_cast<double>(len)) + 1.0;
+}
+
+// Frames 0 .. groups * kLanes - 1 of the windowed-frame form below, kLanes side by side
+// (lanes 4q .. 4q + 3 share quad q). Compiled for the plain target and for processors with
+// 4-wide double instructions, chosen at load time.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+__attribute__((target_clones("avx", "default")))
+#endif
+void measure_groups(const double* x, long stride, const double* w, long len, long groups,
+                    double* centre_offsets, double* concentrations) {
+  const double c0 = static_cast<double>(len - 1) * 0.5;
+  for (long g = 0; g < groups; ++g) {
+    const long f = g * kLanes;
+    const double* src[kLanes];
+    for (long j = 0; j < kLanes; ++j) src[j] = x + (f + j) * stride;
+    Quad energy[kQuads] = {}, moment[kQuads] = {};
+    for (long i = 0; i < len; ++i) {
+      const double u = static_cast<double>(i) - c0;
+      for (long q = 0; q < kQuads; ++q) {
+        const double* const* s = src + 4 * q;
+        const Quad v = Quad{s[0][i], s[1][i], s[2][i], s[3][i]} * w[i];
+        const Quad p = v * v;
+        energy[q] += p;
+        moment[q] += p * u;
+      }
+    }
+    double tc[kLanes];
+    for (long j = 0; j < kLanes; ++j) {
+      const double e = energy[j / 4][j % 4];
+      tc[j] = e <= 0.0 ? 0.0 : moment[j / 4][j % 4] / e;
+    }
+    Quad spread[kQuads] = {};
+    for (long i = 0; i < len; ++i) {
+      const double u = static_cast<double>(i) - c0;
+      for (long q = 0; q < kQuads; ++q) {
+        const double* const* s = src + 4 * q;
+        const Quad v = Quad{s[0][i], s[1][i], s[2][i], s[3][i]} * w[i];
+        const Quad d = u - Quad{tc[4 * q], tc[4 * q + 1], tc[4 * q + 2], tc[4 * q + 3]};
+        spread[q] += v * v * (d * d);
+      }
+    }
+    for (long j = 0; j < kLanes; ++j) {
+      centre_offsets[f + j] = tc[j];
+      concentrations[f + j] = concentration_of(len, energy[j / 4][j % 4], spread[j / 4][j % 4]);
+    }
+  }
 }
 
 }  // namespace
@@ -55,44 +102,9 @@ void marktemporel(const tessel::TesselVector<double>& frame, double& centre_offs
 void marktemporel(const double* x, long stride, const double* w, long len, long count,
                   double* centre_offsets, double* concentrations) {
   const double c0 = static_cast<double>(len - 1) * 0.5;
-  long f = 0;
-  for (; f + kLanes <= count; f += kLanes) {
-    // Lanes 2q and 2q + 1 share pair q.
-    const double* src[kLanes];
-    for (long j = 0; j < kLanes; ++j) src[j] = x + (f + j) * stride;
-    Pair energy[kPairs] = {}, moment[kPairs] = {};
-    for (long i = 0; i < len; ++i) {
-      const double ui = static_cast<double>(i) - c0;
-      const Pair u = {ui, ui};
-      const Pair wi = {w[i], w[i]};
-      for (long q = 0; q < kPairs; ++q) {
-        const Pair v = Pair{src[2 * q][i], src[2 * q + 1][i]} * wi;
-        const Pair p = v * v;
-        energy[q] += p;
-        moment[q] += p * u;
-      }
-    }
-    double tc[kLanes];
-    for (long j = 0; j < kLanes; ++j) {
-      const double e = energy[j / 2][j % 2];
-      tc[j] = e <= 0.0 ? 0.0 : moment[j / 2][j % 2] / e;
-    }
-    Pair spread[kPairs] = {};
-    for (long i = 0; i < len; ++i) {
-      const double ui = static_cast<double>(i) - c0;
-      const Pair u = {ui, ui};
-      const Pair wi = {w[i], w[i]};
-      for (long q = 0; q < kPairs; ++q) {
-        const Pair v = Pair{src[2 * q][i], src[2 * q + 1][i]} * wi;
-        const Pair d = u - Pair{tc[2 * q], tc[2 * q + 1]};
-        spread[q] += v * v * (d * d);
-      }
-    }
-    for (long j = 0; j < kLanes; ++j) {
-      centre_offsets[f + j] = tc[j];
-      concentrations[f + j] = concentration_of(len, energy[j / 2][j % 2], spread[j / 2][j % 2]);
-    }
-  }
+  const long groups = count / kLanes;
+  measure_groups(x, stride, w, len, groups, centre_offsets, concentrations);
+  long f = groups * kLanes;
   // The last frames one at a time, the same sums in the same order.
   for (; f < count; ++f) {
     const double* s = x + f * stride;
