@@ -101,6 +101,14 @@ void postmarktemporel(const TesselVector<cplx<double>>& z, const double& sr, con
   const long n_filled = std::min(n_points, (n_fine + 9) / 10);  // points with 10 i < n_fine
   density.resize(n_points);
   double* dp = density.data();
+  // The kernel split by phase: phase r holds its points r, r + 10, r + 20, ..., so that a
+  // vote adds a contiguous stretch of one phase to the kept points.
+  const long fine = static_cast<long>(kFinePerSample);
+  const long span = 2 * half + 1;
+  const long per_phase = (span + fine - 1) / fine;
+  std::vector<double> phases(static_cast<std::size_t>(fine * per_phase), 0.0);
+  for (long k = 0; k < span; ++k)
+    phases[static_cast<std::size_t>((k % fine) * per_phase + k / fine)] = kp[k];
   for (const auto& vote : votes) {
     const long bin = static_cast<long>(std::round(((vote.first - 1) / sr) * fine_rate + 1)) - 1;
     const long d = bin - first_bin;
@@ -108,7 +116,13 @@ void postmarktemporel(const TesselVector<cplx<double>>& z, const double& sr, con
     const long lo = d - half;
     const long i_lo = lo <= 0 ? 0 : (lo + 9) / 10;
     const long i_hi = std::min(n_filled - 1, (d + half) / 10);
-    for (long i = i_lo; i <= i_hi; ++i) dp[i] += kp[10 * i - d + half];
+    if (i_hi < i_lo) continue;
+    // Kernel point 10 i - d + half, for i = i_lo .. i_hi: phase r, index m0 + (i - i_lo).
+    const long k0 = fine * i_lo - d + half;
+    const double* ph = phases.data() + (k0 % fine) * per_phase + k0 / fine;
+    double* out = dp + i_lo;
+    const long count = i_hi - i_lo + 1;
+    for (long i = 0; i < count; ++i) out[i] += ph[i];
   }
   const double frames_per_instant = std::ceil(static_cast<double>(len) / hop);
   for (long i = 0; i < n_points; ++i) dp[i] = dp[i] * kSqrtTwoPi * g / frames_per_instant;
