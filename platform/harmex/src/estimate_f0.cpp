@@ -29,6 +29,7 @@ struct Candidate {
   float d = 1.0f;    // normalised difference at that lag (0 periodic .. about 1 noise)
   float sub = 1.0f;  // lowest difference at a half or a third of the lag (multiple-period test)
   float harmonic = 0.0f;  // harmonic contrast of the lag in the frame's spectrum, nepers
+  float octave = 0.0f;    // 0 .. 1: how much better the spectrum fits half or twice the lag
 };
 
 void check(double sr, const Options& o) {
@@ -229,7 +230,15 @@ Track analyse(const float* x, std::size_t n, double sr, const Options& o,
       if (n_cands[k] > 0 && spectrum.analyse(y.data() + s)) {
         for (int i = 0; i < n_cands[k]; ++i) {
           Candidate& cand = cands[k * kMaxCandidates + i];
-          cand.harmonic = static_cast<float>(spectrum.at(cand.lag));
+          const double own = spectrum.at(cand.lag);
+          // The octaves of the candidate compete with it: a voice an octave away whose
+          // harmonics stand out better is the likelier reading.
+          const double up = spectrum.at(0.5 * cand.lag);
+          const double down = 2.0 * cand.lag <= lag_hi ? spectrum.at(2.0 * cand.lag) : 0.0;
+          const double rival = std::max(up, down);
+          cand.harmonic = static_cast<float>(own);
+          cand.octave =
+              rival > 0.0 ? static_cast<float>(std::clamp((rival - own) / rival, 0.0, 1.0)) : 0.0f;
         }
       }
       const double e_frame = range_energy(s, s + w);
@@ -257,7 +266,7 @@ Track analyse(const float* x, std::size_t n, double sr, const Options& o,
     const double multiple = std::clamp(1.0 - (c.sub - c.d) / margin, 0.0, 1.0);
     const double harmonic = std::clamp(c.harmonic / o.harmonic_full_np, 0.0, 1.0);
     return c.d + o.octave_cost * std::log2(c.lag / lag_min) + o.multiple_cost * multiple -
-           o.harmonic_weight * harmonic;
+           o.harmonic_weight * harmonic + o.octave_check_cost * c.octave;
   };
   auto transition = [&](std::size_t k0, int i0, std::size_t k1, int i1) {
     const bool v0 = i0 < n_cands[k0], v1 = i1 < n_cands[k1];
