@@ -29,7 +29,7 @@ struct Candidate {
   float d = 1.0f;    // normalised difference at that lag (0 periodic .. about 1 noise)
   float sub = 1.0f;  // lowest difference at a half or a third of the lag (multiple-period test)
   float harmonic = 0.0f;  // harmonic contrast of the lag in the frame's spectrum, nepers
-  float octave = 0.0f;    // 0 .. 1: how much better the spectrum fits half or twice the lag
+  float octave = 0.0f;    // 0 .. 1: how much better the spectrum fits an octave above or below
 };
 
 void check(double sr, const Options& o) {
@@ -231,14 +231,17 @@ Track analyse(const float* x, std::size_t n, double sr, const Options& o,
         for (int i = 0; i < n_cands[k]; ++i) {
           Candidate& cand = cands[k * kMaxCandidates + i];
           const double own = spectrum.at(cand.lag);
-          // The octaves of the candidate compete with it: a voice an octave away whose
-          // harmonics stand out better is the likelier reading.
-          const double up = spectrum.at(0.5 * cand.lag);
-          const double down = 2.0 * cand.lag <= lag_hi ? spectrum.at(2.0 * cand.lag) : 0.0;
-          const double rival = std::max(up, down);
+          // The octaves of the candidate compete with it. Half the lag (the octave above) fits
+          // the true period's spectrum much worse, so it only rivals a candidate an octave too
+          // low; twice the lag (the octave below) fits a true period about half as well, so it
+          // only rivals a candidate an octave too high when it beats twice the candidate's own.
+          const double above = spectrum.at(0.5 * cand.lag);
+          const double below = 2.0 * cand.lag <= lag_hi ? spectrum.at(2.0 * cand.lag) : 0.0;
+          const double too_low = above > 0.0 ? std::clamp((above - own) / above, 0.0, 1.0) : 0.0;
+          const double too_high =
+              below > 0.0 ? std::clamp((0.5 * below - own) / (0.5 * below), 0.0, 1.0) : 0.0;
           cand.harmonic = static_cast<float>(own);
-          cand.octave =
-              rival > 0.0 ? static_cast<float>(std::clamp((rival - own) / rival, 0.0, 1.0)) : 0.0f;
+          cand.octave = static_cast<float>(std::max(too_low, too_high));
         }
       }
       const double e_frame = range_energy(s, s + w);

@@ -32,9 +32,9 @@ struct Options {
   double multiple_cost = 0.3;        // cost of a period whose half or third is nearly as periodic
   double multiple_margin = 0.03;     // that cost fades out when the fraction's difference exceeds
   double multiple_margin_rel = 0.6;  // the period's by multiple_margin + multiple_margin_rel * d
-  double harmonic_weight = 0.2;      // bonus of a candidate whose harmonics stand out in the
+  double harmonic_weight = 0.15;     // bonus of a candidate whose harmonics stand out in the
   double harmonic_full_np = 5.0;     // spectrum, full at this contrast (nepers of power)
-  double octave_check_cost = 0.4;    // cost of a candidate whose octave above or below has the
+  double octave_check_cost = 0.5;    // cost of a candidate whose octave above or below has the
                                      // stronger harmonic contrast (scaled by the shortfall)
   double jump_cost = 1.2;            // cost per octave of f0 change between neighbouring frames
   double voicing_change_cost = 0.4;  // cost of a voiced/unvoiced change between frames
