@@ -12,7 +12,8 @@ constexpr double kFloorRel = 1e-6;  // power floor, relative to the frame's stro
 
 HarmonicContrast::HarmonicContrast(long window, double sr, double lo_hz, double hi_hz)
     : window_(std::max(4L, window)) {
-  while (nfft_ < 2 * window_) nfft_ *= 2;
+  constexpr int kMinFft = 64;  // keeps the band at least a few bins wide for tiny windows
+  while (nfft_ < 2 * window_ || nfft_ < kMinFft) nfft_ *= 2;
   taper_.resize(static_cast<std::size_t>(window_));
   ondule::window(ondule::ond_Hanning, static_cast<int>(window_), taper_.data(), 0.0, nullptr,
                  nullptr, nullptr, nullptr);

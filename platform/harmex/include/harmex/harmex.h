@@ -5,8 +5,8 @@
 // later) over a window centred on the frame, keeps its dips as period candidates, weighs each
 // by how far its harmonics stand above the spectrum between them, chooses one candidate or
 // "unvoiced" per frame by dynamic programming (periodicity, harmonic contrast, octave
-// preference, continuity), refines each chosen period on a window of a few periods by band-limited
-// interpolation, and fills unvoiced frames from their voiced neighbours.
+// preference, continuity), refines each chosen period on a window of a few periods by
+// band-limited interpolation, and fills unvoiced frames from their voiced neighbours.
 #pragma once
 
 #include <cstddef>
