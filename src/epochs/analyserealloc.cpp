@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <utility>
 
 #include "epochs/fir1.h"
 #include "epochs/fir_aligned.h"
@@ -72,13 +74,26 @@ void analyserealloc(const TesselVector<double>& signal, const double& sr,
   const long m = samples.size();
   const long filled = std::min<long>(m, std::min(density.size(), conc_at.size()));
   const long total = m > 0 ? samples[0] + m : 0;
+  const bool curve_col = curve.iscol();
   curve.resize(0);
-  curve.resize(total);
-  for (long i = 0; i < filled; ++i) curve[samples[i]] = density[i];
+  if (m > 0 && samples[0] >= 0 && density.use_count() == 1) {
+    // The density becomes the curve in its own storage (reserved for it), shifted by the
+    // samples before the first position: no second copy of a signal-long vector.
+    const long r0 = samples[0];  // samples[i] = r0 + i
+    curve = std::move(density);
+    curve.resize(total);
+    double* d = curve.data();
+    std::memmove(d + r0, d, static_cast<std::size_t>(filled) * sizeof(double));
+    std::fill(d, d + r0, 0.0);
+    std::fill(d + r0 + filled, d + total, 0.0);
+  } else {
+    curve.resize(total);
+    for (long i = 0; i < filled; ++i) curve[samples[i]] = density[i];
+  }
   density = TesselVector<double>();
   concentration.resize(0);
   concentration.resize(total);
   for (long i = 0; i < filled; ++i) concentration[samples[i]] = conc_at[i];
-  curve.setcol(!curve.iscol());
+  curve.setcol(!curve_col);
   concentration.setcol(!concentration.iscol());
 }

@@ -99,6 +99,9 @@ void postmarktemporel(const TesselVector<cplx<double>>& z, const double& sr, con
 
   const long n_points = static_cast<long>(std::round(n_fine / 10.0)) + 1;
   const long n_filled = std::min(n_points, (n_fine + 9) / 10);  // points with 10 i < n_fine
+  // Room for the r0 samples before the first one, so that a caller can turn the density into
+  // a curve indexed from sample 0 without a second copy of it.
+  if (r0 > 0) density.reserve(std::max(n_points, r0 + n_samples));
   density.resize(n_points);
   double* dp = density.data();
   // The kernel split by phase: phase r holds its points r, r + 10, r + 20, ..., so that a
