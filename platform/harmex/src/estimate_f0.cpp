@@ -17,11 +17,16 @@
 namespace harmex {
 namespace {
 
-constexpr int kMaxCandidates = 8;           // period candidates kept per frame
+constexpr int kMaxCandidates = 16;          // period candidates kept per frame
 constexpr double kMaxCandidateD = 0.9;      // dips above this difference are not candidates
 constexpr int kSincHalf = 8;                // half-width of the lag interpolation kernel, lags
 constexpr double kMinLevelDb = -200.0;      // level of a frame of digital silence, dB
 constexpr double kRunningSumNoise = 1e-10;  // relative error allowed to the running sums
+// Short periods are looked at again on a short window centred on the frame, of this length
+// (seconds) when it holds at least kShortPeriods of them: a high voice gliding or with vibrato
+// stays periodic over a few of its periods while the long window smears its harmonics.
+constexpr double kShortWindowS = 0.025;
+constexpr double kShortPeriods = 8.0;
 
 // Single precision keeps the candidates of an hour of sound small; it is ample for their use.
 struct Candidate {
@@ -199,6 +204,9 @@ Track analyse(const float* x, std::size_t n, double sr, const Options& o,
   std::vector<double> level_db(frames, kMinLevelDb);
   // The spectrum looks at the harmonics from half of f0min up to the analysis band.
   HarmonicContrast spectrum(w, fs, 0.5 * o.f0min_hz, pass_hz);
+  const long w_short = std::min(w, std::max(4L, std::lround(kShortWindowS * fs)));
+  HarmonicContrast short_spectrum(w_short, fs, 0.5 * o.f0min_hz, pass_hz);
+  const double short_lag_max = static_cast<double>(w_short) / kShortPeriods;  // samples
 
   std::size_t next_start = 0, next_end = 0;
   double* acc_e = acc.data();
@@ -227,10 +235,37 @@ Track analyse(const float* x, std::size_t n, double sr, const Options& o,
             e > noise_floor ? std::clamp(1.0 - 2.0 * r / e, 0.0, 2.0) : 1.0;
       }
       n_cands[k] = find_candidates(diff.data(), lag_lo, lag_hi, cands.data() + k * kMaxCandidates);
+      // A short period keeps the lower of its differences on the long and the short window
+      // (interpolated linearly between the integer lags around it).
+      for (int i = 0; i < n_cands[k]; ++i) {
+        Candidate& cand = cands[k * kMaxCandidates + i];
+        if (cand.lag > short_lag_max) continue;
+        const auto l0 = static_cast<long>(std::floor(cand.lag));
+        const double f = cand.lag - static_cast<double>(l0);
+        const long a = std::lround(centre[k] - 0.5 * static_cast<double>(w_short + l0));
+        const float* p = y.data() + a;
+        double r0 = 0.0, r1 = 0.0;
+        for (long t = 0; t < w_short; ++t) {
+          r0 += double{p[t]} * p[t + l0];
+          r1 += double{p[t]} * p[t + l0 + 1];
+        }
+        const double e_head = range_energy(a, a + w_short);
+        const double e0 = e_head + range_energy(a + l0, a + w_short + l0);
+        const double e1 = e_head + range_energy(a + l0 + 1, a + w_short + l0 + 1);
+        if (!(e0 > noise_floor && e1 > noise_floor)) continue;
+        const double d_short = (1.0 - f) * (1.0 - 2.0 * r0 / e0) + f * (1.0 - 2.0 * r1 / e1);
+        cand.d = static_cast<float>(std::min<double>(cand.d, d_short));
+      }
+      const bool has_short =
+          n_cands[k] > 0 && short_spectrum.analyse(y.data() + s + (w - w_short) / 2);
       if (n_cands[k] > 0 && spectrum.analyse(y.data() + s)) {
         for (int i = 0; i < n_cands[k]; ++i) {
           Candidate& cand = cands[k * kMaxCandidates + i];
-          const double own = spectrum.at(cand.lag);
+          // Its harmonics may also stand out better in the short window's spectrum.
+          double own = spectrum.at(cand.lag);
+          if (has_short && cand.lag <= short_lag_max) {
+            own = std::max(own, short_spectrum.at(cand.lag));
+          }
           // The octaves of the candidate compete with it. Half the lag (the octave above) fits
           // the true period's spectrum much worse, so it only rivals a candidate an octave too
           // low; twice the lag (the octave below) fits a true period about half as well, so it
