@@ -60,15 +60,7 @@ constexpr double kMedianF0 = 150.0;       // Hz, the same for the in-process tim
 std::vector<float> phrase() {
   glotsynth::Options o;
   o.sr = kSr;
-  o.segments = glotsynth::parse_segments(
-      "s:0.3,v:0.8:110-150:a-e,u:0.12,v:0.5:160-130:i-o,s:0.15,b:0.03,v:0.9:135-90:o-u,s:0.4,"
-      "v:1.2:200-260:e-i,u:0.2,v:0.7:240-180:a-a,s:0.25,v:1.5:95-85:o-a,u:0.15,b:0.04,"
-      "v:0.6:120-170:u-e,s:0.3,v:1.1:180-140:i-a,u:0.1,v:0.9:100-120:a-o,s:0.5,"
-      "v:1.3:140-110:e-u,u:0.25,v:0.8:210-230:a-i,s:0.2,v:1.0:130-95:o-e,b:0.03,u:0.1,"
-      "v:1.4:115-145:a-o,s:0.35,v:0.9:250-200:i-e,u:0.2,v:1.2:105-90:u-a,s:0.4,"
-      "v:1.1:150-175:e-a,u:0.12,v:0.9:170-120:o-i,s:0.3,v:1.6:90-110:a-u,s:0.5,"
-      "v:1.0:125-160:i-o,u:0.18,v:1.2:155-115:e-a,s:0.35,v:0.9:220-190:a-e,s:0.3,"
-      "v:1.3:100-130:o-a,u:0.2,v:1.1:140-100:u-i,s:0.44");
+  o.segments = glotsynth::parse_segments(benchutil::kSpeechLikeSegments);
   o.seed = 5;
   return glotsynth::synthesize(o).signal;
 }
