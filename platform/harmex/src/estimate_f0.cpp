@@ -335,6 +335,45 @@ Track analyse(const float* x, std::size_t n, double sr, const Options& o,
       std::min_element(cost.begin(), cost.begin() + n_cands[frames - 1] + 1) - cost.begin());
   for (std::size_t k = frames - 1; k > 0; --k) path[k - 1] = back[k * kStates + path[k]];
 
+  // Unvoiced runs next to a voiced frame: a voice sinking under other talkers in its quieter
+  // stretches still leaves a dip at its period, only not a winning one. Follow it into the run
+  // from each side while some candidate continues the period smoothly and is periodic enough;
+  // the refinement below still drops the frames where no clear period remains.
+  auto follow = [&](std::size_t k, double lag) {  // candidate of frame k continuing lag, or -1
+    int found = -1;
+    double nearest = o.follow_octaves;
+    for (int i = 0; i < n_cands[k]; ++i) {
+      const Candidate& c = cands[k * kMaxCandidates + i];
+      const double octaves = std::abs(std::log2(c.lag / lag));
+      if (c.d <= o.follow_max_d && octaves < nearest) nearest = octaves, found = i;
+    }
+    return found;
+  };
+  for (std::size_t k = 0; k < frames;) {
+    if (path[k] != n_cands[k]) {
+      ++k;
+      continue;
+    }
+    std::size_t end = k;  // one past the unvoiced run
+    while (end < frames && path[end] == n_cands[end]) ++end;
+    std::size_t lo = k, hi = end;  // frames still unvoiced: [lo, hi)
+    if (k > 0) {
+      double lag = cands[(k - 1) * kMaxCandidates + path[k - 1]].lag;
+      for (int i; lo < hi && (i = follow(lo, lag)) >= 0; ++lo) {
+        path[lo] = i;
+        lag = cands[lo * kMaxCandidates + i].lag;
+      }
+    }
+    if (end < frames) {
+      double lag = cands[end * kMaxCandidates + path[end]].lag;
+      for (int i; hi > lo && (i = follow(hi - 1, lag)) >= 0; --hi) {
+        path[hi - 1] = i;
+        lag = cands[(hi - 1) * kMaxCandidates + i].lag;
+      }
+    }
+    k = end;
+  }
+
   // Pass 2: refine each chosen period on a window of a few periods centred on the frame, by
   // band-limited interpolation of the correlation between integer lags.
   const LagInterpolator interpolate;

@@ -38,6 +38,9 @@ struct Options {
                                      // stronger harmonic contrast (scaled by the shortfall)
   double jump_cost = 1.2;            // cost per octave of f0 change between neighbouring frames
   double voicing_change_cost = 0.4;  // cost of a voiced/unvoiced change between frames
+  double follow_octaves = 0.05;      // an unvoiced frame beside a voiced one takes the candidate
+  double follow_max_d = 0.65;        // continuing its period within this many octaves, when its
+                                     // difference is at most follow_max_d
   double refine_periods = 2.5;       // refinement window, in periods, at least refine_min_s and
   double refine_min_s = 0.02;        // at most the analysis window; seconds
   double refined_max_d = 0.6;        // a frame whose refined difference stays above this is
