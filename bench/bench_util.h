@@ -12,7 +12,9 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -30,6 +32,15 @@ extern char** environ;
 namespace benchutil {
 
 // Wall-clock seconds since t0.
+// The numbers of a comma-separated list ("1,10,60"); an item that is not a number gives 0.
+inline std::vector<double> parse_list(const std::string& text) {
+  std::vector<double> out;
+  std::stringstream ss(text);
+  std::string item;
+  while (std::getline(ss, item, ',')) out.push_back(std::atof(item.c_str()));
+  return out;
+}
+
 inline double seconds_since(std::chrono::steady_clock::time_point t0) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 }

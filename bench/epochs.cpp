@@ -145,14 +145,6 @@ void realloc_method(const TesselVector<double>& x, long mode) {
   if (curve.size() == 0) std::puts("empty reallocation curve");
 }
 
-std::vector<double> parse_list(const std::string& text) {
-  std::vector<double> out;
-  std::stringstream ss(text);
-  std::string item;
-  while (std::getline(ss, item, ',')) out.push_back(std::atof(item.c_str()));
-  return out;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -161,7 +153,7 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a.rfind("--minutes=", 0) == 0) {
-      minutes = parse_list(a.substr(10));
+      minutes = benchutil::parse_list(a.substr(10));
     } else if (a == "--keep") {
       keep = true;
     } else {

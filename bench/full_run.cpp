@@ -180,14 +180,6 @@ RunResult run(const std::vector<std::string>& argv, bool trace) {
   return r;
 }
 
-std::vector<double> parse_list(const std::string& text) {
-  std::vector<double> out;
-  std::stringstream ss(text);
-  std::string item;
-  while (std::getline(ss, item, ',')) out.push_back(std::atof(item.c_str()));
-  return out;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -195,7 +187,7 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a.rfind("--minutes=", 0) == 0) {
-      o.minutes = parse_list(a.substr(10));
+      o.minutes = benchutil::parse_list(a.substr(10));
     } else if (a.rfind("--method=", 0) == 0) {
       o.method = a.substr(9);
     } else if (a.rfind("--dir=", 0) == 0) {
