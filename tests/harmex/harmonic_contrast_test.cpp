@@ -80,3 +80,31 @@ TEST(HarmonicContrast, NoiseAndSilenceShowNoHarmonics) {
 }
 
 }  // namespace
+
+// The harmonics between every m-th one: as strong as the others at a voice's own period, weak
+// at m times its period, and no stronger than a weaker talker sitting at f0 / 2.
+TEST(HarmonicContrast, HarmonicsInBetweenAreWeakAtAMultipleOfThePeriod) {
+  harmex::HarmonicContrast spectrum(kWindow, kSr, 25.0, 2500.0);
+  for (double f0 : {110.0, 240.0}) {
+    SCOPED_TRACE(f0);
+    const std::vector<float> x = frame(f0, 0.0, 0.0, 0.01);
+    ASSERT_TRUE(spectrum.analyse(x.data()));
+    const double lag = kSr / f0;
+    EXPECT_GT(spectrum.interleaved_level(lag, 2), 0.7);
+    EXPECT_GT(spectrum.interleaved_level(lag, 3), 0.7);
+    EXPECT_LT(spectrum.interleaved_level(2.0 * lag, 2), 0.1);
+    EXPECT_LT(spectrum.interleaved_level(3.0 * lag, 3), 0.1);
+  }
+  // A talker at f0 / 2, 12 dB under the voice: the mix is periodic at twice the voice's period,
+  // but the harmonics in between are only the talker's.
+  std::vector<float> mix = frame(240.0, 0.0, 0.0, 0.01);
+  const std::vector<float> talker = frame(120.0, 0.0, 0.0, 0.0);
+  for (std::size_t i = 0; i < mix.size(); ++i) mix[i] += 0.25f * talker[i];
+  ASSERT_TRUE(spectrum.analyse(mix.data()));
+  const double level = spectrum.interleaved_level(2.0 * kSr / 240.0, 2);
+  EXPECT_GT(level, 0.1);
+  EXPECT_LT(level, 0.45);
+  // Nothing to compare: no harmonic in the band, or m below 2.
+  EXPECT_EQ(spectrum.interleaved_level(2.0, 2), 1.0);
+  EXPECT_EQ(spectrum.interleaved_level(kSr / 240.0, 1), 1.0);
+}

@@ -24,18 +24,78 @@ constexpr double kMinLevelDb = -200.0;      // level of a frame of digital silen
 constexpr double kRunningSumNoise = 1e-10;  // relative error allowed to the running sums
 // Short periods are looked at again on a short window centred on the frame, of this length
 // (seconds) when it holds at least kShortPeriods of them: a high voice gliding or with vibrato
-// stays periodic over a few of its periods while the long window smears its harmonics.
+// stays periodic over a few of its periods while the long window smears its harmonics. The
+// short window is high-passed just below the period's f0: a voice has no energy under its
+// fundamental, lower talkers have most of theirs there, and a slow decay (the end of a burst)
+// would look periodic at every short lag. The cut-offs lie on a half-octave grid, the highest
+// at most kHighPassRatio f0.
 constexpr double kShortWindowS = 0.025;
 constexpr double kShortPeriods = 8.0;
+constexpr double kHighPassRatio = 0.9;
+constexpr double kHighPassSettleS = 0.008;  // filter run-in before the window, seconds
+// Long periods, kLookPeriods of which span more than kLongPeriodRatio short windows (f0 below
+// 80 Hz), are measured again on a window of kLookPeriods periods: a low voice gliding or with
+// jitter drifts out of step over the long window.
+constexpr double kLookPeriods = 3.0;
+constexpr double kLongPeriodRatio = 1.5;
+// A short period whose difference at kRingPeriods times its lag (on the short window) is much
+// higher than its own is the ringing of a formant, which dies out between glottal pulses.
+constexpr double kRingPeriods = 3.0;
 
 // Single precision keeps the candidates of an hour of sound small; it is ample for their use.
 struct Candidate {
   float lag = 0.0f;  // period, samples of the decimated signal (fractional)
   float d = 1.0f;    // normalised difference at that lag (0 periodic .. about 1 noise)
   float sub = 1.0f;  // lowest difference at a half or a third of the lag (multiple-period test)
-  float harmonic = 0.0f;  // harmonic contrast of the lag in the frame's spectrum, nepers
-  float octave = 0.0f;    // 0 .. 1: how much better the spectrum fits an octave above or below
+  float harmonic = 0.0f;     // harmonic contrast of the lag in the frame's spectrum, nepers
+  float octave = 0.0f;       // 0 .. 1: how much better the spectrum fits an octave above or below
+  float interleaved = 0.0f;  // 0 .. 1: how weak its harmonics between every 2nd or 3rd are
+  float ring = -1.0f;  // short periods: difference at kRingPeriods times the lag (-1: not measured)
 };
+
+// Second-order Butterworth high-pass (bilinear transform) at cut Hz for rate fs.
+struct HighPass {
+  double b0 = 1.0, b1 = 0.0, b2 = 0.0, a1 = 0.0, a2 = 0.0;
+  HighPass(double cut, double fs) {
+    const double w0 = 2.0 * std::numbers::pi * cut / fs;
+    const double alpha = std::sin(w0) / std::numbers::sqrt2;  // Q = 1 / sqrt(2)
+    const double a0 = 1.0 + alpha;
+    b0 = 0.5 * (1.0 + std::cos(w0)) / a0;
+    b1 = -2.0 * b0;
+    b2 = b0;
+    a1 = -2.0 * std::cos(w0) / a0;
+    a2 = (1.0 - alpha) / a0;
+  }
+  // Filters x[-settle .. n-1] from rest and stores out[0 .. n-1].
+  void run(const float* x, long settle, long n, float* out) const {
+    double x1 = 0.0, x2 = 0.0, y1 = 0.0, y2 = 0.0;
+    for (long i = -settle; i < n; ++i) {
+      const double x0 = x[i];
+      const double y0 = b0 * x0 + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
+      x2 = x1, x1 = x0, y2 = y1, y1 = y0;
+      if (i >= 0) out[i] = static_cast<float>(y0);
+    }
+  }
+};
+
+// Normalised difference at the fractional lag l0 + f (0 <= f < 1) over the ws pair starts of
+// x[0 ..] (reads x[0 .. ws + l0]), interpolated linearly between the two integer lags; 2 when
+// the window holds less energy than floor.
+double window_difference(const float* x, long ws, long l0, double f, double floor) {
+  double r0 = 0.0, r1 = 0.0, e_head = 0.0, e0 = 0.0, e1 = 0.0;
+  for (long t = 0; t < ws; ++t) {
+    const double head = x[t], at0 = x[t + l0], at1 = x[t + l0 + 1];
+    r0 += head * at0;
+    r1 += head * at1;
+    e_head += head * head;
+    e0 += at0 * at0;
+    e1 += at1 * at1;
+  }
+  e0 += e_head;
+  e1 += e_head;
+  if (!(e0 > floor && e1 > floor)) return 2.0;
+  return (1.0 - f) * (1.0 - 2.0 * r0 / e0) + f * (1.0 - 2.0 * r1 / e1);
+}
 
 void check(double sr, const Options& o) {
   auto bad = [](const std::string& what) { throw std::invalid_argument(what); };
@@ -169,9 +229,27 @@ Track analyse(const float* x, std::size_t n, double sr, const Options& o,
   track.window_samples = window_in;
   track.band_hz = pass_hz;
   track.analysis_sr = fs;
+  const long w_short = std::min(w, std::max(4L, std::lround(kShortWindowS * fs)));
+  const double short_lag_max = static_cast<double>(w_short) / kShortPeriods;  // samples
+  const double long_lag_min = kLongPeriodRatio * static_cast<double>(w_short) / kLookPeriods;
+  // High-passed copies of the span around a frame that the short windows read.
+  const long hp_half = (w_short + static_cast<long>(kRingPeriods * short_lag_max)) / 2 + 4;
+  const long hp_settle = std::lround(kHighPassSettleS * fs);
+  const double hp_lowest = kHighPassRatio * fs / short_lag_max;  // cut for the longest, Hz
+  struct HighPassBand {
+    HighPass filter;
+    std::vector<float> span;  // samples centre - hp_half .. centre + hp_half - 1, filtered
+    std::size_t frame = static_cast<std::size_t>(-1);  // frame the span was filtered for
+  };
+  std::vector<HighPassBand> hp_bands;
+  for (int b = 0;; ++b) {
+    const double cut = hp_lowest * std::exp2(0.5 * b);
+    if (cut > 0.4 * fs) break;
+    hp_bands.push_back({HighPass(cut, fs), std::vector<float>(2 * hp_half)});
+  }
 
   // Zero-padded signal (index pad + i holds sample i), its reverse and its energy prefix sums.
-  const long pad = w + lag_top + kSincHalf + 8;
+  const long pad = w + lag_top + kSincHalf + 8 + hp_half + hp_settle;
   const long np = m + 2 * pad;
   std::vector<float> y(static_cast<std::size_t>(np), 0.0f);
   std::copy(sig.begin(), sig.end(), y.begin() + pad);
@@ -204,9 +282,7 @@ Track analyse(const float* x, std::size_t n, double sr, const Options& o,
   std::vector<double> level_db(frames, kMinLevelDb);
   // The spectrum looks at the harmonics from half of f0min up to the analysis band.
   HarmonicContrast spectrum(w, fs, 0.5 * o.f0min_hz, pass_hz);
-  const long w_short = std::min(w, std::max(4L, std::lround(kShortWindowS * fs)));
   HarmonicContrast short_spectrum(w_short, fs, 0.5 * o.f0min_hz, pass_hz);
-  const double short_lag_max = static_cast<double>(w_short) / kShortPeriods;  // samples
 
   std::size_t next_start = 0, next_end = 0;
   double* acc_e = acc.data();
@@ -235,26 +311,38 @@ Track analyse(const float* x, std::size_t n, double sr, const Options& o,
             e > noise_floor ? std::clamp(1.0 - 2.0 * r / e, 0.0, 2.0) : 1.0;
       }
       n_cands[k] = find_candidates(diff.data(), lag_lo, lag_hi, cands.data() + k * kMaxCandidates);
-      // A short period keeps the lower of its differences on the long and the short window
-      // (interpolated linearly between the integer lags around it).
+      // Short and long periods are measured again on windows that suit them; a candidate keeps
+      // the lowest of its differences.
+      const auto frame_centre = std::lround(centre[k]);
+      auto look = [&](const float* x, long x_origin, double lag, long ws) {
+        const auto l0 = static_cast<long>(std::floor(lag));
+        const long a = std::lround(centre[k] - 0.5 * static_cast<double>(ws + l0));
+        return window_difference(x + (a - x_origin), ws, l0, lag - static_cast<double>(l0),
+                                 noise_floor);
+      };
       for (int i = 0; i < n_cands[k]; ++i) {
         Candidate& cand = cands[k * kMaxCandidates + i];
-        if (cand.lag > short_lag_max) continue;
-        const auto l0 = static_cast<long>(std::floor(cand.lag));
-        const double f = cand.lag - static_cast<double>(l0);
-        const long a = std::lround(centre[k] - 0.5 * static_cast<double>(w_short + l0));
-        const float* p = y.data() + a;
-        double r0 = 0.0, r1 = 0.0;
-        for (long t = 0; t < w_short; ++t) {
-          r0 += double{p[t]} * p[t + l0];
-          r1 += double{p[t]} * p[t + l0 + 1];
+        double d = cand.d;
+        if (cand.lag <= short_lag_max) {
+          cand.ring = static_cast<float>(look(y.data(), 0, kRingPeriods * cand.lag, w_short));
+          if (!hp_bands.empty()) {
+            const double cut = kHighPassRatio * fs / cand.lag;
+            const auto b =
+                static_cast<std::size_t>(std::clamp(std::floor(2.0 * std::log2(cut / hp_lowest)),
+                                                    0.0, static_cast<double>(hp_bands.size() - 1)));
+            HighPassBand& band = hp_bands[b];
+            if (band.frame != k) {  // filtered once per frame and band
+              band.frame = k;
+              band.filter.run(y.data() + frame_centre - hp_half, hp_settle, 2 * hp_half,
+                              band.span.data());
+            }
+            d = std::min(d, look(band.span.data(), frame_centre - hp_half, cand.lag, w_short));
+          }
+        } else if (cand.lag > long_lag_min) {
+          const long ws = std::min(w, std::lround(kLookPeriods * cand.lag));
+          d = std::min(d, look(y.data(), 0, cand.lag, ws));
         }
-        const double e_head = range_energy(a, a + w_short);
-        const double e0 = e_head + range_energy(a + l0, a + w_short + l0);
-        const double e1 = e_head + range_energy(a + l0 + 1, a + w_short + l0 + 1);
-        if (!(e0 > noise_floor && e1 > noise_floor)) continue;
-        const double d_short = (1.0 - f) * (1.0 - 2.0 * r0 / e0) + f * (1.0 - 2.0 * r1 / e1);
-        cand.d = static_cast<float>(std::min<double>(cand.d, d_short));
+        cand.d = static_cast<float>(d);
       }
       const bool has_short =
           n_cands[k] > 0 && short_spectrum.analyse(y.data() + s + (w - w_short) / 2);
@@ -276,6 +364,17 @@ Track analyse(const float* x, std::size_t n, double sr, const Options& o,
           const double too_high =
               below > 0.0 ? std::clamp((0.5 * below - own) / (0.5 * below), 0.0, 1.0) : 0.0;
           cand.harmonic = static_cast<float>(own);
+          // A multiple of the true period has weak harmonics in between those of the true one
+          // (only where the true one could itself be a candidate, f0 <= f0max).
+          double weak = 0.0;
+          for (const int m : {2, 3}) {
+            if (cand.lag / m < lag_lo) break;
+            const double level = spectrum.interleaved_level(cand.lag, m);
+            weak = std::max(weak, std::clamp((o.interleaved_none - level) /
+                                                 (o.interleaved_none - o.interleaved_full),
+                                             0.0, 1.0));
+          }
+          cand.interleaved = static_cast<float>(weak);
           cand.octave = static_cast<float>(std::max(too_low, too_high));
         }
       }
@@ -303,8 +402,11 @@ Track analyse(const float* x, std::size_t n, double sr, const Options& o,
     const double margin = o.multiple_margin + o.multiple_margin_rel * c.d;
     const double multiple = std::clamp(1.0 - (c.sub - c.d) / margin, 0.0, 1.0);
     const double harmonic = std::clamp(c.harmonic / o.harmonic_full_np, 0.0, 1.0);
+    const double ring =
+        c.ring < 0.0f ? 0.0 : std::clamp((c.ring - c.d - o.ring_margin) / o.ring_width, 0.0, 1.0);
     return c.d + o.octave_cost * std::log2(c.lag / lag_min) + o.multiple_cost * multiple -
-           o.harmonic_weight * harmonic + o.octave_check_cost * c.octave;
+           o.harmonic_weight * harmonic + o.octave_check_cost * c.octave +
+           o.interleaved_cost * c.interleaved + o.ring_cost * ring;
   };
   auto transition = [&](std::size_t k0, int i0, std::size_t k1, int i1) {
     const bool v0 = i0 < n_cands[k0], v1 = i1 < n_cands[k1];

@@ -10,6 +10,13 @@ namespace harmex {
 
 constexpr double kFloorRel = 1e-6;  // power floor, relative to the frame's strongest bin (-60 dB)
 
+namespace {
+// Nearest bin of a non-negative position (cheaper than std::lround, called per harmonic).
+int nearest(double x) {
+  return static_cast<int>(x + 0.5);
+}
+}  // namespace
+
 HarmonicContrast::HarmonicContrast(long window, double sr, double lo_hz, double hi_hz)
     : window_(std::max(4L, window)) {
   constexpr int kMinFft = 64;  // keeps the band at least a few bins wide for tiny windows
@@ -45,9 +52,9 @@ double HarmonicContrast::at(double lag) const {
   double sum = 0.0;
   int count = 0;
   for (int h = 1;; ++h) {
-    const auto c = static_cast<int>(std::lround(h * step));
+    const auto c = nearest(h * step);
     if (c > hi_) break;
-    const auto v = static_cast<int>(std::lround((h - 0.5) * step));
+    const auto v = nearest((h - 0.5) * step);
     if (v < lo_) continue;
     // The harmonic may sit a bin off its ideal place (f0 moving within the frame); the valley
     // is averaged over three bins.
@@ -57,6 +64,29 @@ double HarmonicContrast::at(double lag) const {
     ++count;
   }
   return count > 0 ? sum / count : 0.0;
+}
+
+double HarmonicContrast::interleaved_level(double lag, int m) const {
+  if (silent_ || !(lag > 0.0) || m < 2) return 1.0;
+  const double step = nfft_ / lag;
+  double sum_between = 0.0, sum_multiple = 0.0;  // log power, nepers
+  int n_between = 0, n_multiple = 0;
+  for (int h = 1;; ++h) {
+    const auto c = nearest(h * step);
+    if (c > hi_) break;
+    if (c < lo_) continue;
+    const double top = std::max({logp_[c - 1], logp_[c], logp_[c + 1]});
+    if (h % m != 0) {
+      sum_between += top;
+      ++n_between;
+    } else {
+      sum_multiple += top;
+      ++n_multiple;
+    }
+  }
+  if (n_between == 0 || n_multiple == 0) return 1.0;
+  // Geometric means of the powers; the square root of their ratio is an amplitude ratio.
+  return std::exp(0.5 * (sum_between / n_between - sum_multiple / n_multiple));
 }
 
 }  // namespace harmex

@@ -24,6 +24,13 @@ class HarmonicContrast {
   // Contrast for a period of lag samples (fractional); 0 when no harmonic fits in the band.
   [[nodiscard]] double at(double lag) const;
 
+  // Level of the harmonics of a period that are not multiples of m against those that are:
+  // the amplitude ratio of their geometric means (1 when no harmonic of either kind is in the
+  // band). About 1 for a voice's own period whatever its formants; well below 1 for m times
+  // its period, whose harmonics in between fall in the voice's valleys or, when another talker
+  // happens to sit at f0 / m, on that talker's weaker harmonics.
+  [[nodiscard]] double interleaved_level(double lag, int m) const;
+
  private:
   long window_;
   int nfft_ = 1;

@@ -17,16 +17,16 @@
 namespace harmex {
 
 struct Options {
-  double f0min_hz = 50.0;           // lowest f0 searched, Hz
-  double f0max_hz = 1000.0;         // highest f0 searched, Hz
-  double window_samples = 0.0;      // analysis window, samples of the sound (0: the larger of
-                                    // 20 ms and 4 periods of f0min)
-  double f0ana_hz = 0.0;            // highest frequency analysed, Hz (0: 2.5 f0max, at most sr)
-  double hop_s = 0.005;             // frame spacing, seconds
-  double voicing_threshold = 0.45;  // difference (0 periodic .. 1 noise) at which voiced and
-                                    // unvoiced cost the same
-  double silence_db = -30.0;        // frame level (dB below the loudest frame) under which being
-                                    // unvoiced gets cheaper, by 1 per silence_slope_db
+  double f0min_hz = 50.0;          // lowest f0 searched, Hz
+  double f0max_hz = 1000.0;        // highest f0 searched, Hz
+  double window_samples = 0.0;     // analysis window, samples of the sound (0: the larger of
+                                   // 20 ms and 4 periods of f0min)
+  double f0ana_hz = 0.0;           // highest frequency analysed, Hz (0: 2.5 f0max, at most sr)
+  double hop_s = 0.005;            // frame spacing, seconds
+  double voicing_threshold = 0.5;  // difference (0 periodic .. 1 noise) at which voiced and
+                                   // unvoiced cost the same
+  double silence_db = -30.0;       // frame level (dB below the loudest frame) under which being
+                                   // unvoiced gets cheaper, by 1 per silence_slope_db
   double silence_slope_db = 15.0;
   double octave_cost = 0.04;         // cost per octave below f0max (prefers the shortest period)
   double multiple_cost = 0.3;        // cost of a period whose half or third is nearly as periodic
@@ -36,6 +36,12 @@ struct Options {
   double harmonic_full_np = 5.0;     // spectrum, full at this contrast (nepers of power)
   double octave_check_cost = 0.5;    // cost of a candidate whose octave above or below has the
                                      // stronger harmonic contrast (scaled by the shortfall)
+  double interleaved_cost = 0.3;     // cost of a candidate whose harmonics between every 2nd or
+  double interleaved_none = 0.55;    // 3rd are weak (a multiple of the period): none above this
+  double interleaved_full = 0.3;     // amplitude ratio, all of it at or below interleaved_full
+  double ring_cost = 0.3;            // cost of a short period that is not periodic over three
+  double ring_margin = 0.45;         // of itself (a formant's ringing): its difference there
+  double ring_width = 0.2;           // exceeds its own by ring_margin, in full by + ring_width
   double jump_cost = 1.2;            // cost per octave of f0 change between neighbouring frames
   double voicing_change_cost = 0.4;  // cost of a voiced/unvoiced change between frames
   double follow_octaves = 0.05;      // an unvoiced frame beside a voiced one takes the candidate
