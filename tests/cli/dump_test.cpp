@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <tuple>
 
 #include "lumbra/lumbra.h"
 #include "run_program.h"
@@ -89,14 +90,14 @@ TEST(Dump, TextShowsTablesDeclarationsAndFrames) {
                 "frames 2\n");
 }
 
-TEST(Dump, CsvGivesOneLinePerRowForEachKindOfFile) {
+TEST(Dump, CsvHasAHeaderRowAndOneRowPerFrameForEachKindOfFile) {
   testsupport::ScratchDir dir;
   struct Case {
     const char* name;
     const char* frame;
     std::vector<const char*> matrices;
     std::vector<std::pair<double, std::vector<std::vector<float>>>> frames;
-    std::vector<std::string> args;
+    std::vector<std::string> args;  // options before the file, then the selection last
     std::string csv;
   } const cases[] = {
       {"f0 track",
@@ -104,33 +105,100 @@ TEST(Dump, CsvGivesOneLinePerRowForEachKindOfFile) {
        {"1FQ0"},
        {{0, {{120.5f}}}, {0.005, {{121}}}},
        {},
-       "0,120.5\n0.005,121\n"},
-      {"voicing flags", "1VUV", {"1VUT"}, {{0.1, {{1}}}, {0.2, {{2}}}}, {}, "0.1,1\n0.2,2\n"},
-      {"zones", "1MRK", {"1BEG"}, {{0.5, {{0}}}}, {}, "0.5,0\n"},
-      {"1PSO with a selection",
+       "time_s,Frequency\n0,120.5\n0.005,121\n"},
+      {"voicing flags with the meaning of the kinds",
+       "1VUV",
+       {"1VUT"},
+       {{0.1, {{1}}}, {0.2, {{2}}}},
+       {},
+       "# VoicedUnvoicedTransFlag: 1 voiced, 0 unvoiced, 2 transient\n"
+       "time_s,VoicedUnvoicedTransFlag\n0.1,1\n0.2,2\n"},
+      {"zones say begin and end",
+       "1MRK",
+       {},
+       {},
+       {"zones"},
+       "# zones: one begin row and one end row per zone, paired by zone number (from 0)\n"
+       "time_s,event,zone\n0.5,begin,0\n0.75,end,0\n0.75,begin,1\n1,end,1\n"},
+      {"1PSO: the rate in a comment, not between the rows",
+       "1PSO",
+       {"ITDS", "1PSO"},
+       {{0.01, {{8000}, {80, 100, 1, 0.5f, 3000, 80, 0, 0}}},
+        {0.02, {{8000}, {160, 101, 0, 0.25f, 2000, 80, 0, 1}}}},
+       {"--no-comments"},
+       "time_s,Position,Fundamentalfrequency,VoicingFlag,VoicingCoefficient,"
+       "VoicingCuttingFrequency,Periods,Mod,TransitoireFlag\n"
+       "0.01,80,100,1,0.5,3000,80,0,0\n0.02,160,101,0,0.25,2000,80,0,1\n"},
+      {"columns by name (any case) and number",
        "1PSO",
        {"ITDS", "1PSO"},
        {{0.01, {{8000}, {80, 100, 1, 0.5f, 3000, 80, 0, 0}}}},
-       {"::/1PSO"},
-       "0.01,80,100,1,0.5,3000,80,0,0\n"},
+       {"--no-comments", "--columns", "fundamentalfrequency,1"},
+       "time_s,Fundamentalfrequency,Position\n0.01,100,80\n"},
+      {"a column selection keeps the right names",
+       "1PSO",
+       {"ITDS", "1PSO"},
+       {{0.01, {{8000}, {80, 100, 1, 0.5f, 3000, 80, 0, 0}}}},
+       {"--no-comments", "::/1PSO.2-3"},
+       "time_s,Fundamentalfrequency,VoicingFlag\n0.01,100,1\n"},
+      {"a matrix by signature",
+       "1PSO",
+       {"ITDS", "1PSO"},
+       {{0.01, {{8000}, {80, 100, 1, 0.5f, 3000, 80, 0, 0}}}},
+       {"--matrix", "ITDS"},
+       "time_s,SamplingRate\n0.01,8000\n"},
+      {"tab-separated",
+       "1FQ0",
+       {"1FQ0"},
+       {{0.5, {{99.5f}}}},
+       {"--tsv"},
+       "time_s\tFrequency\n0.5\t99.5\n"},
       {"time selection",
        "1FQ0",
        {"1FQ0"},
        {{0, {{1}}}, {1, {{2}}}, {2, {{3}}}},
        {"::@0.5-1.5"},
-       "1,2\n"},
+       "time_s,Frequency\n1,2\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string path = dir / "f.sdif";
-    write(path, c.frame, c.matrices, c.frames);
-    const auto r = dump({"--csv", path + (c.args.empty() ? "" : c.args[0])});
+    std::vector<std::string> args = {"--csv"};
+    std::string selection;
+    if (c.args == std::vector<std::string>{"zones"}) {
+      SDIFNameValueTable seg;
+      seg.AddNameValue("SegmentType", "Voiced");
+      SDIFEntity e;
+      ASSERT_TRUE(e.OpenWrite(path));
+      const std::tuple<double, const char*, float> rows[] = {
+          {0.5, "1BEG", 0}, {0.75, "1END", 0}, {0.75, "1BEG", 1}, {1, "1END", 1}};
+      for (const auto& [t, m, zone] : rows) {
+        SDIFFrame f;
+        f.SetHeader(sig("1MRK"), 0, t);
+        SDIFMatrix mat(sig(m), 1, 1);
+        mat.Set(0, 0, zone);
+        f.AddMatrix(mat);
+        f.Write(e);
+      }
+      e.Close();
+    } else {
+      write(path, c.frame, c.matrices, c.frames, std::string(c.frame) == "1PSO");
+      for (const auto& a : c.args) {
+        if (a.rfind("::", 0) == 0) {
+          selection = a;
+        } else {
+          args.push_back(a);
+        }
+      }
+    }
+    args.push_back(path + selection);
+    const auto r = dump(args);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, c.csv);
   }
 }
 
-TEST(Dump, EpochCurveInCsvHasOneLinePerSample) {
+TEST(Dump, EpochCurveRowsAreSamplesTimedByTheRate) {
   testsupport::ScratchDir dir;
   const std::string path = dir / "v.1ECS.sdif";
   SDIFEntity e;
@@ -143,9 +211,18 @@ TEST(Dump, EpochCurveInCsvHasOneLinePerSample) {
   f.AddMatrix(m);
   f.Write(e);
   e.Close();
-  const auto r = dump({"--csv", path});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, "0,0.25\n0,1e-07\n0,16777216\n");
+  const auto timed = dump({"--csv", "--rate", "8000", path});
+  EXPECT_EQ(timed.status, 0) << timed.err;
+  EXPECT_EQ(timed.out,
+            "# one row per sample of the sound, time_s = sample / 8000 Hz\n"
+            "sample,time_s,EpocsSmallReallocation\n0,0,0.25\n1,0.000125,1e-07\n"
+            "2,0.00025,16777216\n");
+  // Without a rate and without the sound beside it, the rows are still there and the user is
+  // told how to get the times.
+  const auto untimed = dump({"--csv", "--no-comments", path});
+  EXPECT_EQ(untimed.status, 0);
+  EXPECT_EQ(untimed.out, "sample,EpocsSmallReallocation\n0,0.25\n1,1e-07\n2,16777216\n");
+  EXPECT_NE(untimed.err.find("give --rate HZ"), std::string::npos) << untimed.err;
 }
 
 TEST(Dump, BadFilesAreReportedAndTheOthersStillPrinted) {
@@ -161,7 +238,7 @@ TEST(Dump, BadFilesAreReportedAndTheOthersStillPrinted) {
   const std::string absent = dir / "absent.sdif";
   const auto r = dump({"--csv", cut, absent, good});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out, "0,100\n");
+  EXPECT_EQ(r.out, "time_s,Frequency\n0,100\n");
   EXPECT_NE(r.err.find("glotmark-dump: " + cut + ": at byte "), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("goes past the end of the file"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("glotmark-dump: cannot open " + absent + ": No such file or directory"),
@@ -178,6 +255,9 @@ TEST(Dump, UsageErrors) {
       {{}, 1, "no file given"},
       {{"--bogus", "x.sdif"}, 1, "unknown option --bogus"},
       {{"f.sdif::%"}, 1, "selection"},
+      {{"--columns", "1", "f.sdif"}, 1, "go with --csv or --tsv"},
+      {{"--csv", "--rate", "-3", "f.sdif"}, 1, "not a sampling rate"},
+      {{"--csv", "--matrix"}, 1, "needs a value"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.err_part);
