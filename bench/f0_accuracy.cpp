@@ -13,9 +13,13 @@
 // vibrato on half of them, jitter 0.3-1 %, shimmer 2-6 %, LF and Rosenberg
 // sources, five vowels), alternating with fricatives, bursts and silences. Conditions: clean,
 // white noise at 10 dB SNR, babble-like noise at 10 dB SNR made of 6 synthetic talkers (a few
-// distinct voices, the harder case) or of 24 (closer to a crowd). The estimator
-// runs with the parameters the analysis driver sends by default (f0 50-1000 Hz, a window of
-// 3528 samples, analysis band 2500 Hz).
+// distinct voices, the harder case) or of 24 (closer to a crowd); and three that stand for
+// what real recordings do to a voice: the clean phrases band-passed to 300-3400 Hz and
+// resampled to 8 kHz (a telephone line), with a room's reverberation (0.5 s, reverberant energy
+// equal to the direct sound's), and low voices (f0 60-150 Hz) high-passed just above their
+// fundamental so that it lies 20 dB below the second harmonic (the median measured is printed).
+// The estimator runs with the parameters the analysis driver sends by default for the rate
+// (f0 50-1000 Hz, a window of 3528 samples at 44.1 kHz or 640 at 8 kHz, analysis band 2500 Hz).
 //
 // Figures, on the frames the truth marks voiced:
 //   GPE   gross pitch error: share of frames whose estimate is off by more than 20 %;
@@ -66,7 +70,8 @@ struct Tally {
 };
 
 // One random phrase: voiced stretches with f0 in [60, 500] Hz separated by unvoiced material.
-glotsynth::Options phrase(std::mt19937_64& rng, double sr) {
+glotsynth::Options phrase(std::mt19937_64& rng, double sr, double f0_lo = 60.0,
+                          double f0_hi = 500.0) {
   std::uniform_real_distribution<double> u(0.0, 1.0);
   glotsynth::Options o;
   o.sr = sr;
@@ -84,8 +89,8 @@ glotsynth::Options phrase(std::mt19937_64& rng, double sr) {
   // A voice's register: a base f0, each stretch starting up to half an octave away from it and
   // gliding by up to a third of an octave, all inside [60, 500] Hz (so a phrase may span more
   // than an octave, and successive stretches may leap).
-  const double base = 60.0 * std::pow(500.0 / 60.0, u(rng));
-  auto inside = [](double f) { return std::clamp(f, 60.0 * 1.03, 500.0 / 1.03); };
+  const double base = f0_lo * std::pow(f0_hi / f0_lo, u(rng));
+  auto inside = [&](double f) { return std::clamp(f, f0_lo * 1.03, f0_hi / 1.03); };
   o.segments.clear();
   o.segments.push_back({glotsynth::Segment::Kind::silence, 0.05 + 0.1 * u(rng), 0, 0, 'a', 'a'});
   const int stretches = 2 + static_cast<int>(3.0 * u(rng));
@@ -123,6 +128,177 @@ std::vector<unsigned long> parse_seeds(const char* text) {
     if (*end == '\0') return out;
     p = end + 1;
   }
+}
+
+// What a recording does to a voice, beyond additive noise.
+enum class Channel {
+  none,
+  telephone,  // band-passed to 300-3400 Hz and resampled to 8 kHz
+  room,       // a room's reverberation (0.5 s), as much reverberant energy as direct
+  weak_h1,    // a low voice whose fundamental is 20 dB below its second harmonic
+};
+
+// Second-order section y = (b0 x + b1 x1 + b2 x2 - a1 y1 - a2 y2), Butterworth-style design by
+// the bilinear transform; high or low pass at cut Hz with quality q.
+struct Biquad {
+  double b0 = 1, b1 = 0, b2 = 0, a1 = 0, a2 = 0, x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+  void design(bool high, double cut, double q, double sr) {
+    const double w0 = 2.0 * M_PI * cut / sr, alpha = std::sin(w0) / (2.0 * q), c = std::cos(w0);
+    const double a0 = 1.0 + alpha;
+    b0 = (high ? 0.5 * (1.0 + c) : 0.5 * (1.0 - c)) / a0;
+    b1 = (high ? -2.0 : 2.0) * b0;
+    b2 = b0;
+    a1 = -2.0 * c / a0;
+    a2 = (1.0 - alpha) / a0;
+  }
+  double operator()(double x) {
+    const double y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
+    x2 = x1, x1 = x, y2 = y1, y1 = y;
+    return y;
+  }
+};
+
+// Fourth-order Butterworth (two sections) over the whole signal.
+void butterworth4(std::vector<float>& x, bool high, double cut, double sr) {
+  Biquad s1, s2;
+  s1.design(high, cut, 0.5412, sr);
+  s2.design(high, cut, 1.3066, sr);
+  for (float& v : x) v = static_cast<float>(s2(s1(v)));
+}
+
+// Resampling from sr to out_sr (lower) by a Kaiser-windowed sinc, cut-off at 0.475 out_sr.
+std::vector<float> resample_down(const std::vector<float>& x, double sr, double out_sr) {
+  const double cut = 0.475 * out_sr / sr;  // cycles per input sample
+  constexpr int kHalf = 160;               // half-length of the kernel, input samples
+  const auto n = static_cast<std::size_t>(std::floor(static_cast<double>(x.size()) * out_sr / sr));
+  std::vector<float> y(n);
+  const double beta = 8.0;
+  auto i0 = [](double v) {
+    double sum = 1.0, term = 1.0;
+    for (int k = 1; k < 40; ++k) term *= (v / (2.0 * k)) * (v / (2.0 * k)), sum += term;
+    return sum;
+  };
+  const double norm = i0(beta);
+  for (std::size_t i = 0; i < n; ++i) {
+    const double t = static_cast<double>(i) * sr / out_sr;
+    const auto c = static_cast<long>(std::floor(t));
+    double acc = 0.0;
+    for (long k = c - kHalf + 1; k <= c + kHalf; ++k) {
+      if (k < 0 || k >= static_cast<long>(x.size())) continue;
+      const double u = t - static_cast<double>(k), r = u / kHalf;
+      if (std::abs(r) >= 1.0) continue;
+      const double sinc =
+          std::abs(u) < 1e-9 ? 2.0 * cut : std::sin(2.0 * M_PI * cut * u) / (M_PI * u);
+      acc += x[static_cast<std::size_t>(k)] * sinc * i0(beta * std::sqrt(1.0 - r * r)) / norm;
+    }
+    y[i] = static_cast<float>(acc);
+  }
+  return y;
+}
+
+// A room: four parallel feedback combs and two all-passes (a Schroeder reverberator), their
+// gains set for a reverberation time of rt60 seconds, mixed with the direct sound at equal
+// energy.
+void reverberate(std::vector<float>& x, double sr, double rt60) {
+  const double comb_s[] = {0.0297, 0.0371, 0.0411, 0.0437};
+  std::vector<double> wet(x.size(), 0.0);
+  for (const double d : comb_s) {
+    const auto len = static_cast<std::size_t>(std::lround(d * sr));
+    const double g = std::pow(10.0, -3.0 * d / rt60);
+    std::vector<double> line(len, 0.0);
+    for (std::size_t i = 0, j = 0; i < x.size(); ++i, j = (j + 1) % len) {
+      const double out = line[j];
+      line[j] = x[i] + g * out;
+      wet[i] += out;
+    }
+  }
+  for (const double d : {0.005, 0.0017}) {
+    const auto len = static_cast<std::size_t>(std::lround(d * sr));
+    constexpr double g = 0.7;
+    std::vector<double> line(len, 0.0);
+    for (std::size_t i = 0, j = 0; i < wet.size(); ++i, j = (j + 1) % len) {
+      const double delayed = line[j];
+      const double v = wet[i] + g * delayed;
+      line[j] = v;
+      wet[i] = delayed - g * v;
+    }
+  }
+  double e_dry = 0.0, e_wet = 0.0;
+  for (std::size_t i = 0; i < x.size(); ++i) e_dry += double{x[i]} * x[i], e_wet += wet[i] * wet[i];
+  const double gain = e_wet > 0.0 ? std::sqrt(e_dry / e_wet) : 0.0;
+  for (std::size_t i = 0; i < x.size(); ++i)
+    x[i] = static_cast<float>(0.5 * (x[i] + gain * wet[i]));
+}
+
+// A high-pass that follows the voice: a fourth-order Butterworth run twice (eighth order), at
+// kWeakH1Ratio times the true f0 of the moment (held through unvoiced stretches), which leaves
+// the fundamental about 20 dB below the second harmonic (measured by measure_h1_h2 below).
+constexpr double kWeakH1Ratio = 1.55;
+void weaken_fundamental(std::vector<float>& x, double sr, const glotsynth::Result& r) {
+  Biquad s1, s2, s3, s4;
+  double f0 = 100.0;
+  constexpr std::size_t kBlock = 32;  // samples between filter updates
+  for (std::size_t i = 0; i < x.size(); ++i) {
+    if (i % kBlock == 0) {
+      const auto k = static_cast<std::size_t>(static_cast<double>(i) / sr / glotsynth::kF0StepS);
+      if (k < r.f0_hz.size() && r.f0_hz[k] > 0.0) f0 = r.f0_hz[k];
+      // New coefficients, same state.
+      for (Biquad* s : {&s1, &s2, &s3, &s4}) {
+        Biquad next;
+        next.design(true, kWeakH1Ratio * f0, s == &s1 || s == &s3 ? 0.5412 : 1.3066, sr);
+        s->b0 = next.b0, s->b1 = next.b1, s->b2 = next.b2, s->a1 = next.a1, s->a2 = next.a2;
+      }
+    }
+    x[i] = static_cast<float>(s4(s3(s2(s1(x[i])))));
+  }
+}
+
+// Median over voiced frames of (level of the 2nd harmonic) - (level of the 1st), dB, from
+// single-bin Fourier sums on 40 ms Hann windows at the true f0.
+double measure_h1_h2(const std::vector<float>& x, double sr, const glotsynth::Result& r) {
+  std::vector<double> diffs;
+  const auto half = static_cast<long>(0.02 * sr);
+  for (std::size_t k = 0; k < r.f0_hz.size(); k += 4) {
+    const double f0 = r.f0_hz[k];
+    if (!(f0 > 0.0)) continue;
+    const auto c = static_cast<long>(static_cast<double>(k) * glotsynth::kF0StepS * sr);
+    if (c - half < 0 || c + half >= static_cast<long>(x.size())) continue;
+    double re1 = 0, im1 = 0, re2 = 0, im2 = 0;
+    for (long i = -half; i < half; ++i) {
+      const double w = 0.5 + 0.5 * std::cos(M_PI * static_cast<double>(i) / half);
+      const double v = w * x[static_cast<std::size_t>(c + i)];
+      const double ph = 2.0 * M_PI * f0 * static_cast<double>(i) / sr;
+      re1 += v * std::cos(ph), im1 += v * std::sin(ph);
+      re2 += v * std::cos(2 * ph), im2 += v * std::sin(2 * ph);
+    }
+    const double p1 = re1 * re1 + im1 * im1, p2 = re2 * re2 + im2 * im2;
+    if (p1 > 0.0 && p2 > 0.0) diffs.push_back(10.0 * std::log10(p2 / p1));
+  }
+  if (diffs.empty()) return 0.0;
+  std::nth_element(diffs.begin(), diffs.begin() + static_cast<long>(diffs.size() / 2), diffs.end());
+  return diffs[diffs.size() / 2];
+}
+
+// The signal as the condition's channel makes it; sr receives its rate.
+std::vector<float> through(Channel ch, const glotsynth::Result& r, double& sr) {
+  std::vector<float> x = r.signal;
+  switch (ch) {
+    case Channel::none:
+      break;
+    case Channel::telephone:
+      butterworth4(x, true, 300.0, sr);
+      butterworth4(x, false, 3400.0, sr);
+      x = resample_down(x, sr, 8000.0);
+      sr = 8000.0;
+      break;
+    case Channel::room:
+      reverberate(x, sr, 0.5);
+      break;
+    case Channel::weak_h1:
+      weaken_fundamental(x, sr, r);
+      break;
+  }
+  return x;
 }
 
 // CPU time of this thread, seconds: unlike the wall clock, it does not count the time other
@@ -191,10 +367,16 @@ int main(int argc, char** argv) {
     glotsynth::Noise noise;
     double snr_db;
     int talkers;
-  } conditions[] = {{"clean", glotsynth::Noise::none, 0.0, 0},
-                    {"white noise 10 dB", glotsynth::Noise::white, 10.0, 0},
-                    {"babble 6 talkers 10 dB", glotsynth::Noise::babble, 10.0, 6},
-                    {"babble 24 talkers 10 dB", glotsynth::Noise::babble, 10.0, 24}};
+    Channel channel = Channel::none;
+    double f0_hi = 500.0;  // highest f0 of the phrases (low voices: 150 Hz)
+  } conditions[] = {
+      {"clean", glotsynth::Noise::none, 0.0, 0},
+      {"white noise 10 dB", glotsynth::Noise::white, 10.0, 0},
+      {"babble 6 talkers 10 dB", glotsynth::Noise::babble, 10.0, 6},
+      {"babble 24 talkers 10 dB", glotsynth::Noise::babble, 10.0, 24},
+      {"telephone 8 kHz", glotsynth::Noise::none, 0.0, 0, Channel::telephone},
+      {"room 0.5 s", glotsynth::Noise::none, 0.0, 0, Channel::room},
+      {"low voice, weak H1", glotsynth::Noise::none, 0.0, 0, Channel::weak_h1, 150.0}};
   const char* bands[] = {"60-120 Hz", "120-250 Hz", "250-500 Hz"};
   std::printf("%-8s%-24s %9s %8s %10s %10s   GPE %% per f0 band (%s | %s | %s)\n", "seed",
               "condition", "frames", "GPE %", "FPE sd c", "FPE mean c", bands[0], bands[1],
@@ -206,19 +388,24 @@ int main(int argc, char** argv) {
       const Condition& c = conditions[ci];
       std::mt19937_64 rng(seed);  // same phrases in every condition
       Tally all, band[3];
+      std::vector<double> h2_minus_h1;
       for (int p = 0; p < phrases; ++p) {
-        glotsynth::Options o = phrase(rng, kSr);
+        glotsynth::Options o = phrase(rng, kSr, 60.0, c.f0_hi);
         o.noise = c.noise;
         o.snr_db = c.snr_db;
         if (c.talkers > 0) o.babble_talkers = c.talkers;
         const glotsynth::Result r = glotsynth::synthesize(o);
-        const harmex::Track t =
-            harmex::estimate_f0(r.signal.data(), r.signal.size(), kSr, harmex::Options{});
-        if (t.f0_hz.size() != r.f0_hz.size()) {
+        double sr = kSr;
+        const std::vector<float> x = through(c.channel, r, sr);
+        if (c.channel == Channel::weak_h1) h2_minus_h1.push_back(measure_h1_h2(x, sr, r));
+        const harmex::Track t = harmex::estimate_f0(x.data(), x.size(), sr, harmex::Options{});
+        // Resampling may drop the last frame.
+        if (t.f0_hz.size() + (sr != kSr ? 1 : 0) < r.f0_hz.size() ||
+            t.f0_hz.size() > r.f0_hz.size()) {
           std::fprintf(stderr, "frame count differs: %zu vs %zu\n", t.f0_hz.size(), r.f0_hz.size());
           return 1;
         }
-        for (std::size_t k = 0; k < r.f0_hz.size(); ++k) {
+        for (std::size_t k = 0; k < t.f0_hz.size(); ++k) {
           const double truth = r.f0_hz[k];
           if (truth <= 0.0) continue;
           all.add(t.f0_hz[k], truth);
@@ -229,6 +416,11 @@ int main(int argc, char** argv) {
       std::printf("%-8lu%-24s %9zu %8.3f %10.2f %10.2f   %.3f | %.3f | %.3f\n", seed, c.name,
                   all.voiced, all.gpe(), all.sd(), all.mean(), band[0].gpe(), band[1].gpe(),
                   band[2].gpe());
+      if (!h2_minus_h1.empty()) {
+        std::sort(h2_minus_h1.begin(), h2_minus_h1.end());
+        std::printf("%-8s%-24s H2 - H1: median %.1f dB over the phrases\n", "", "",
+                    h2_minus_h1[h2_minus_h1.size() / 2]);
+      }
       worst[ci] = std::max(worst[ci], all.gpe());
     }
   }
