@@ -17,3 +17,10 @@ inline std::string shortest(float v) {
   const auto res = std::to_chars(buf, buf + sizeof buf, v);
   return std::string(buf, res.ptr);
 }
+
+// A value that may hold a 32-bit float exactly (the analysis files store float32): printed as
+// that float when it is one, so that it reads back to the same float, else as a double.
+inline std::string shortest_value(double v) {
+  const float f = static_cast<float>(v);
+  return static_cast<double>(f) == v ? shortest(f) : shortest(v);
+}
