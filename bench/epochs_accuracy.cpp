@@ -132,7 +132,7 @@ int main(int argc, char** argv) {
       tessel::TesselVector<double> curve;
       const std::string ecs = dir + "/PSO" + base + "/" + base + ".1ECS.sdif";
       if (benchutil::run_program({glotmark, "-i", wav, "-E", "-e", method, "-I", f0}).status != 0 ||
-          EPCtovector(ecs, curve, ":1EPC/1ECS") != 0) {
+          !EPCtovector(ecs, curve, ":1EPC/1ECS").ok()) {
         std::printf("%s %s: run failed\n", method, v.name);
         ++failures;
         continue;

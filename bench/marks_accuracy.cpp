@@ -144,7 +144,7 @@ int main(int argc, char** argv) {
         tessel::TesselMatrix<double> kinds;
         const std::string vut = dir + "/PSO" + base + "/" + base + ".1VUT.sdif";
         if (benchutil::run_program(cmd).status != 0 ||
-            sdiftomatrix(vut, kinds, ":1VUV/1VUT") != 0) {
+            !sdiftomatrix(vut, kinds, ":1VUV/1VUT").ok()) {
           std::printf("%s %s: run failed\n", method, v.name);
           ++failures;
           continue;

@@ -96,9 +96,14 @@ int main(int argc, char** argv) {
   const long rss_before = peak_rss_kb();
   t0 = std::chrono::steady_clock::now();
   double rate = 0.0;
-  const auto x = readsf(path, rate);
+  const auto read = readsf(path, rate);
   const double full = seconds_since(t0);
   const long rss_after = peak_rss_kb();
+  if (!read) {
+    std::fputs(read.error().text.c_str(), stderr);
+    return 1;
+  }
+  const auto& x = read.value();
 
   // (b) decode and keep, exact allocation.
   t0 = std::chrono::steady_clock::now();

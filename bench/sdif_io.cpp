@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
     const double c = seconds_since(t0);
     tessel::TesselVector<double> back;
     t0 = std::chrono::steady_clock::now();
-    if (EPCtovector(path, back, ":1EPC/1ECS") != 0 || back.size() != n || !ok) return 1;
+    if (!EPCtovector(path, back, ":1EPC/1ECS").ok() || back.size() != n || !ok) return 1;
     const double r = seconds_since(t0);
     const auto bytes = std::filesystem::file_size(path);
     std::filesystem::remove(path);
@@ -97,7 +97,7 @@ int main(int argc, char** argv) {
     const double c = seconds_since(t0);
     tessel::TesselMatrix<double> back;
     t0 = std::chrono::steady_clock::now();
-    if (sdiftomatrix(path, back, ":1VUV/1VUN") != 0 || back.nrows() != n || !ok) return 1;
+    if (!sdiftomatrix(path, back, ":1VUV/1VUN").ok() || back.nrows() != n || !ok) return 1;
     const double r = seconds_since(t0);
     const auto bytes = std::filesystem::file_size(path);
     std::filesystem::remove(path);

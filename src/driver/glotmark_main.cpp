@@ -58,6 +58,7 @@ int run(RunState& s, int argc, char** argv) {
   if (cmdline_parser(argc, argv, &s.args) != 0) return 1;
   if (check_cmdline(s.args, s.opts, std::cout) != 0) return 1;
   s.verbose = s.opts.verbose;
+  s.lpc_order = s.args.orderLPC_arg;
   s.request[kStepEpochs] = s.args.epocs_given != 0;
   s.request[kStepVoicing] = s.opts.voicing_requested;
   s.request[kStepTransients] = s.opts.transients_requested;
@@ -109,7 +110,13 @@ int run(RunState& s, int argc, char** argv) {
               << std::endl;
     std::cout << "\nOpenning " << s.sound_path << std::endl;
   }
-  s.signal = readsf(s.sound_path, s.sr);
+  Expected<tessel::TesselVector<double>> sound = readsf(s.sound_path, s.sr);
+  if (!sound) {
+    // Nothing of this run is on disk yet: the reader's message alone, no history record.
+    print_failure(sound.error());
+    return sound.error().status;
+  }
+  s.signal = std::move(sound).value();
   if (s.signal.size() == 0) error_end(s, kNoSamples);
   s.duration = (s.signal.size() - 1) / s.sr;
   if (s.verbose) {

@@ -5,18 +5,12 @@
 #include <utility>
 #include <vector>
 
-#include "driver/cmdline.h"
+#include "sdif/header_keys.h"
 
-class SDIFNameValueTable;
-struct RunState;
-
-// Keys compared for one header file, besides the f0 keys, MethodEpocs and LpcOrder that every
-// step compares.
+// Keys compared for one header file: the keys of header_keys() whose compared_by shares a bit
+// with groups, and the segment kind.
 struct ReuseKeys {
-  bool force_fcmax = false;            // Force_fcmax
-  bool voice_threshold = false;        // VoiceThreshold
-  bool trans_threshold = false;        // TransThreshold
-  bool mark_params = false;            // MarkAlpha, MarkBeta, MarkGamma
+  unsigned groups = kKeyEveryStep;     // KeyGroup bits
   const char* segment_type = nullptr;  // SegmentType must equal this zone kind
 };
 
@@ -24,14 +18,15 @@ struct ReuseKeys {
 inline constexpr ReuseKeys kReuseEpochs{};
 inline constexpr ReuseKeys kReuseVoicing{};
 inline constexpr ReuseKeys kReuseTransients{};
-inline constexpr ReuseKeys kReuseVoiced{true, true, false, false, "Voiced"};
-inline constexpr ReuseKeys kReuseUnvoiced{true, true, false, false, "Unvoiced"};
-inline constexpr ReuseKeys kReuseTransientZones{true, false, true, false, "Transient"};
-inline constexpr ReuseKeys kReuseMarks{true, true, true, true, nullptr};
-
-// "%f" (six decimals) and "%d" forms of the values the headers store.
-[[nodiscard]] std::string format_f(double x);
-[[nodiscard]] std::string format_d(int x);
+inline constexpr ReuseKeys kReuseVoiced{kKeyEveryStep | kKeyForceFcmax | kKeyVoiceThreshold,
+                                        "Voiced"};
+inline constexpr ReuseKeys kReuseUnvoiced{kKeyEveryStep | kKeyForceFcmax | kKeyVoiceThreshold,
+                                          "Unvoiced"};
+inline constexpr ReuseKeys kReuseTransientZones{kKeyEveryStep | kKeyForceFcmax | kKeyTransThreshold,
+                                                "Transient"};
+inline constexpr ReuseKeys kReuseMarks{
+    kKeyEveryStep | kKeyForceFcmax | kKeyVoiceThreshold | kKeyTransThreshold | kKeyMarkParameters,
+    nullptr};
 
 // A stored header: its name-value pairs looked up by key ("" when missing).
 using StoredHeader = std::vector<std::pair<std::string, std::string>>;
@@ -40,22 +35,24 @@ using StoredHeader = std::vector<std::pair<std::string, std::string>>;
 // Decision for one header file of a step whose request flag is down: true when the file must
 // be recomputed. The External_f0 gate first (-I without --force: recompute; no -I and stored
 // "Yes": recompute; no -I and "No", or -I with --force: compare; otherwise keep), then the
-// comparison of the keys as exact texts.
-[[nodiscard]] bool header_differs(const StoredHeader& header, const gengetopt_args_info& args,
+// comparison of the keys (key_differs: the texts the writers make for facts).
+[[nodiscard]] bool header_differs(const StoredHeader& header, const HeaderFacts& facts,
                                   const ReuseKeys& keys);
 
-// Reads the header of an SDIF file: the pairs of its parameter table, followed by those of its
-// later tables (the segment table). False when the file cannot be opened or its header read.
+// Reads the header of an SDIF file: the pairs of all its tables in file order (information,
+// parameters, segment), so that every key of header_keys() can be compared. False when the file
+// cannot be opened or its header read.
 [[nodiscard]] bool read_stored_header(const std::string& file, StoredHeader& header);
 
 // Reuse test of a step whose request flag is down: true (recompute) when any of sdif_files is
 // not a valid SDIF file, or when a header file, tested in order, differs (header_differs; a
 // header that cannot be read counts as different). The later files are not read once one
 // differs.
-[[nodiscard]] bool must_recompute(const RunState& s, const std::vector<std::string>& sdif_files,
+[[nodiscard]] bool must_recompute(const HeaderFacts& facts,
+                                  const std::vector<std::string>& sdif_files,
                                   const std::vector<std::pair<std::string, ReuseKeys>>& headers);
 
 // Reuse test of the f0 step file (neither -O nor -I given): true (recompute) when the file is
 // not a valid SDIF file, its header cannot be read, External_f0 is "Yes", or f0_fmin or f0_fmax
-// differ from the current "%f" values.
-[[nodiscard]] bool f0_must_recompute(const std::string& file, const gengetopt_args_info& args);
+// differ from the current ones.
+[[nodiscard]] bool f0_must_recompute(const std::string& file, const HeaderFacts& facts);

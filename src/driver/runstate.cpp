@@ -31,6 +31,12 @@ void error_end(RunState& s, const std::string& message) {
   throw RunEnd{1};
 }
 
+void error_end(RunState& s, const Failure& failure) {
+  print_failure(failure);
+  if (s.outdir_known) write_history_of(s);
+  throw RunEnd{failure.status};
+}
+
 void normal_end(RunState& s) {
   write_history_of(s);
   throw RunEnd{0};
@@ -53,8 +59,4 @@ void print_reading(const RunState& s, const std::string& file) {
 
 void print_writing(const RunState& s, const std::string& file) {
   if (s.verbose) std::cout << " Writing : " << file << "\n" << std::endl;
-}
-
-std::string cannot_open(const std::string& file) {
-  return "\n *** Error ***\n -> cannot open " + file + "\n *** Exiting program ***\n";
 }

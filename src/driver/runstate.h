@@ -51,8 +51,10 @@
 #include <optional>
 #include <string>
 
+#include "core/failure.h"
 #include "driver/check_cmdline.h"
 #include "driver/cmdline.h"
+#include "sdif/header_keys.h"
 #include "tessel/tessel.h"
 
 // Step numbers of the chain.
@@ -133,6 +135,12 @@ struct RunState {
   tessel::TesselMatrix<double> unvoiced_zones;
   tessel::TesselMatrix<double> transient_zones;
   tessel::TesselMatrix<double> marks;  // rows: time (s), kind (1 voiced, 0 unvoiced, 2 trans.)
+
+  // LpcOrder of the headers: the record's order, then the order step 2 used when it computed.
+  int lpc_order = 0;
+
+  // What every header written by this run records.
+  [[nodiscard]] HeaderFacts header() const { return HeaderFacts(args, lpc_order); }
 };
 
 // Thrown by the two ends once the history record is written; carries the exit status.
@@ -143,6 +151,9 @@ struct RunEnd {
 // Error end: prints message and a line end to standard output (nothing when message is empty),
 // writes the history record when the output directory is known, throws RunEnd{1}.
 [[noreturn]] void error_end(RunState& s, const std::string& message);
+// Error end on a library failure: prints it as is (print_failure), writes the history record
+// when the output directory is known, throws RunEnd{failure.status}.
+[[noreturn]] void error_end(RunState& s, const Failure& failure);
 
 // Normal end: writes the history record and throws RunEnd{0}.
 [[noreturn]] void normal_end(RunState& s);
@@ -161,9 +172,6 @@ void write_history_of(RunState& s);
 void print_reading(const RunState& s, const std::string& file);
 // " Writing : " + file + "\n" and a line end, in verbose mode.
 void print_writing(const RunState& s, const std::string& file);
-
-// "\n *** Error ***\n -> cannot open " + file + "\n *** Exiting program ***\n".
-[[nodiscard]] std::string cannot_open(const std::string& file);
 
 // The step functions, in chain order.
 void step_f0(RunState& s);

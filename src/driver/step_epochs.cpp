@@ -52,7 +52,7 @@ TesselVector<double> frobenius_curve(RunState& s) {
   int order = s.opts.lpc_order;
   const TesselVector<cplx<double>> values =
       frob(s.signal, s.sr, first, last, TesselVector<double>{s.f0_median}, order);
-  s.args.orderLPC_arg = order;
+  s.lpc_order = order;
   TesselVector<double> curve;
   if (values.size() == 0) return curve;
   const long k0 = static_cast<long>(std::round(values[0].re * s.sr)) - 1;
@@ -96,7 +96,8 @@ void print_method(const RunState& s, bool computing) {
 
 void step_epochs(RunState& s) {
   if (!s.request[kStepEpochs])
-    s.request[kStepEpochs] = must_recompute(s, {s.files.ecs}, {{s.files.ecs, kReuseEpochs}});
+    s.request[kStepEpochs] =
+        must_recompute(s.header(), {s.files.ecs}, {{s.files.ecs, kReuseEpochs}});
   const bool compute = s.request[kStepEpochs];
   print_method(s, compute);
 
@@ -114,12 +115,13 @@ void step_epochs(RunState& s) {
     }
     // An empty curve is refused before it is written, so that no later run reuses it.
     if (s.epochs.size() == 0) error_end(s, kEmptyCurve);
-    if (datato1EPC(s.epochs, k1ECS, s.files.ecs, s.args) != 0) error_end(s, "");
+    if (datato1EPC(s.epochs, k1ECS, s.files.ecs, s.header()) != 0) error_end(s, "");
     print_writing(s, s.files.ecs);
     if (!any_request_after(s, kStepEpochs)) normal_end(s);
   } else {
     print_reading(s, s.files.ecs);
-    if (EPCtovector(s.files.ecs, s.epochs, kSelEcs) != 0) error_end(s, cannot_open(s.files.ecs));
+    if (Status read = EPCtovector(s.files.ecs, s.epochs, kSelEcs); !read)
+      error_end(s, read.error());
   }
   if (s.epochs.size() == 0) error_end(s, kEmptyCurve);
 }

@@ -15,7 +15,6 @@
 namespace {
 
 const char kF0Program[] = "harmex";
-const char kBadRun[] = "\n *** Error ***\n -> bad execution of harmex \n *** Exiting program ***\n";
 const char kEmptyF0[] =
     "\n *** Error *** \n -> size of f0 data null ! \n *** Exiting from the program ***\n";
 
@@ -45,19 +44,20 @@ void step_f0(RunState& s) {
 
   if (external) {
     if (s.verbose) std::cout << " Reading : " << s.f0_path << " to extract data...\n" << std::endl;
-    if (FQ0tomatrix(s.f0_path, s.f0_track, kSelF0, s.duration) != 0)
-      error_end(s, cannot_open(s.f0_path));
+    if (Status read = FQ0tomatrix(s.f0_path, s.f0_track, kSelF0, s.duration); !read)
+      error_end(s, read.error());
     if (!any_request_after(s, kStepF0)) normal_end(s);
-  } else if (s.args.f0_given || f0_must_recompute(s.files.f0, s.args)) {
-    const int rc = f0tosdif(command.argv, s.files.f0, s.args);
-    if (rc == -1) error_end(s, kBadRun);
-    if (rc == 1) error_end(s, "");
+  } else if (s.args.f0_given || f0_must_recompute(s.files.f0, s.header())) {
+    if (Status made = f0tosdif(command.argv, s.files.f0, s.header()); !made)
+      error_end(s, made.error());
     print_writing(s, s.files.f0);
-    if (sdiftomatrix(s.files.f0, s.f0_track, kSelF0) != 0) error_end(s, cannot_open(s.files.f0));
+    if (Status read = sdiftomatrix(s.files.f0, s.f0_track, kSelF0); !read)
+      error_end(s, read.error());
     if (!any_request_after(s, kStepF0)) normal_end(s);
   } else {
     if (s.verbose) std::cout << " Reading : " << s.files.f0 << " to extract data...\n" << std::endl;
-    if (sdiftomatrix(s.files.f0, s.f0_track, kSelF0) != 0) error_end(s, cannot_open(s.files.f0));
+    if (Status read = sdiftomatrix(s.files.f0, s.f0_track, kSelF0); !read)
+      error_end(s, read.error());
   }
 
   if (s.f0_track.nrows() == 0) error_end(s, kEmptyF0);

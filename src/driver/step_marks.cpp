@@ -32,9 +32,9 @@ void compute_marks(RunState& s) {
     times[i] = s.marks(i, 0) = marks[i].re;
     kinds[i] = s.marks(i, 1) = marks[i].im;
   }
-  if (datatosdif(times, values, k1MRK, k1PEM, s.files.mrk, s.args) != 0) error_end(s, "");
+  if (datatosdif(times, values, k1MRK, k1PEM, s.files.mrk, s.header()) != 0) error_end(s, "");
   print_writing(s, s.files.mrk);
-  if (datatosdif(times, kinds, k1VUV, k1VUT, s.files.vut, s.args) != 0) error_end(s, "");
+  if (datatosdif(times, kinds, k1VUV, k1VUT, s.files.vut, s.header()) != 0) error_end(s, "");
   print_writing(s, s.files.vut);
 }
 
@@ -44,7 +44,7 @@ void read_marks(RunState& s) {
     std::cout << line.substr(0, line.size() - 1) << std::endl;  // this one has no "\n"
     print_reading(s, s.files.vut);
   }
-  if (sdiftomatrix(s.files.vut, s.marks, kSelVut) != 0) error_end(s, cannot_open(s.files.vut));
+  if (Status read = sdiftomatrix(s.files.vut, s.marks, kSelVut); !read) error_end(s, read.error());
   // A mark file without marks would give a 1PSO file without frames.
   if (s.marks.nrows() == 0) error_end(s, kNoMarks);
 }
@@ -54,7 +54,7 @@ void read_marks(RunState& s) {
 void step_marks(RunState& s) {
   if (!s.request[kStepMarks]) {
     s.request[kStepMarks] =
-        must_recompute(s, {s.files.mrk, s.files.vut}, {{s.files.mrk, kReuseMarks}});
+        must_recompute(s.header(), {s.files.mrk, s.files.vut}, {{s.files.mrk, kReuseMarks}});
   }
   if (s.request[kStepMarks]) {
     if (s.verbose) {

@@ -21,7 +21,7 @@ constexpr long kTransientMode = 1;  // long-window reallocation
 void step_transients(RunState& s) {
   if (!s.request[kStepTransients]) {
     s.request[kStepTransients] =
-        must_recompute(s, {s.files.ecl}, {{s.files.ecl, kReuseTransients}});
+        must_recompute(s.header(), {s.files.ecl}, {{s.files.ecl, kReuseTransients}});
   }
   const bool compute = s.request[kStepTransients];
   if (s.verbose) std::cout << "\nCalculating transitoires." << std::endl;
@@ -34,14 +34,13 @@ void step_transients(RunState& s) {
                    ref_concentration);
     // An empty curve is refused before it is written, so that no later run reuses it.
     if (s.transients.size() == 0) error_end(s, kEmptyCurve);
-    if (datato1EPC(s.transients, k1ECL, s.files.ecl, s.args) != 0) error_end(s, "");
+    if (datato1EPC(s.transients, k1ECL, s.files.ecl, s.header()) != 0) error_end(s, "");
     print_writing(s, s.files.ecl);
     if (!any_request_after(s, kStepTransients)) normal_end(s);
   } else {
     print_reading(s, s.files.ecl);
-    if (EPCtovector(s.files.ecl, s.transients, kSelEcl) != 0) {
-      error_end(s, cannot_open(s.files.ecl));
-    }
+    if (Status read = EPCtovector(s.files.ecl, s.transients, kSelEcl); !read)
+      error_end(s, read.error());
   }
   if (s.transients.size() == 0) error_end(s, kEmptyCurve);
 }

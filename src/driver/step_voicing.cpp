@@ -30,14 +30,14 @@ void write_track(RunState& s, const tessel::TesselMatrix<double>& track, SdifSig
                  const std::string& file) {
   const tessel::TesselVector<double> times = track(0);
   const tessel::TesselVector<double> values = track(1);
-  if (datatosdif(times, values, k1VUV, matrix_sig, file, s.args) != 0) error_end(s, "");
+  if (datatosdif(times, values, k1VUV, matrix_sig, file, s.header()) != 0) error_end(s, "");
   print_writing(s, file);
 }
 
 void read_track(RunState& s, const std::string& file, tessel::TesselMatrix<double>& track,
                 const char* selection) {
   print_reading(s, file);
-  if (sdiftomatrix(file, track, selection) != 0) error_end(s, cannot_open(file));
+  if (Status read = sdiftomatrix(file, track, selection); !read) error_end(s, read.error());
 }
 
 }  // namespace
@@ -45,7 +45,7 @@ void read_track(RunState& s, const std::string& file, tessel::TesselMatrix<doubl
 void step_voicing(RunState& s) {
   if (!s.request[kStepVoicing]) {
     s.request[kStepVoicing] =
-        must_recompute(s, {s.files.vun, s.files.vuf},
+        must_recompute(s.header(), {s.files.vun, s.files.vuf},
                        {{s.files.vun, kReuseVoicing}, {s.files.vuf, kReuseVoicing}});
   }
   if (s.verbose) {

@@ -14,13 +14,14 @@ namespace {
 
 void write_zones(RunState& s, const tessel::TesselMatrix<double>& zones, const std::string& file,
                  const char* kind) {
-  if (segmentto1MRK(zones, file, k1BEG, k1END, kind, s.args) != 0) error_end(s, "");
+  if (segmentto1MRK(zones, file, k1BEG, k1END, kind, s.header()) != 0) error_end(s, "");
   print_writing(s, file);
 }
 
 void read_zones(RunState& s, const std::string& file, tessel::TesselMatrix<double>& zones) {
   print_reading(s, file);
-  if (MRKsegtomatrix(file, zones, "1MRK", "1BEG", "1END") != 0) error_end(s, cannot_open(file));
+  if (Status read = MRKsegtomatrix(file, zones, "1MRK", "1BEG", "1END"); !read)
+    error_end(s, read.error());
 }
 
 }  // namespace
@@ -29,7 +30,7 @@ void step_zones(RunState& s) {
   // Step 5: both files must be valid; the 1UVI header is read only when 1VOI matched.
   if (!s.request[kStepVoicedZones]) {
     s.request[kStepVoicedZones] =
-        must_recompute(s, {s.files.voi, s.files.uvi},
+        must_recompute(s.header(), {s.files.voi, s.files.uvi},
                        {{s.files.voi, kReuseVoiced}, {s.files.uvi, kReuseUnvoiced}});
   }
   if (s.request[kStepVoicedZones]) {
@@ -49,7 +50,7 @@ void step_zones(RunState& s) {
   // Step 6.
   if (!s.request[kStepTransientZones]) {
     s.request[kStepTransientZones] =
-        must_recompute(s, {s.files.tra}, {{s.files.tra, kReuseTransientZones}});
+        must_recompute(s.header(), {s.files.tra}, {{s.files.tra, kReuseTransientZones}});
   }
   if (s.request[kStepTransientZones]) {
     if (s.verbose) {

@@ -1,21 +1,16 @@
 #include "sdif/EPCtovector.h"
 
-#include <cstdlib>
-#include <iostream>
 #include <vector>
 
 #include "lumbra/lumbra.h"
-#include "sdif/sdif_messages.h"
+#include "sdif/read_analysis_file.h"
 
-int EPCtovector(const std::string& path, tessel::TesselVector<double>& out_v,
-                const std::string& selection) {
+Status EPCtovector(const std::string& path, tessel::TesselVector<double>& out_v,
+                   const std::string& selection) {
   // The matrices are kept as read (float32) and converted once, straight into out_v.
   std::vector<SDIFMatrix> kept;
   long total = 0;
-  try {
-    SDIFEntity entity;
-    if (!entity.OpenRead(path)) return 1;
-    entity.ChangeSelection(selection);
+  Status read = read_analysis_file("EPCtovector", path, selection, [&](SDIFEntity& entity) {
     SDIFFrame frame;
     while (!entity.eof()) {
       if (entity.ReadNextFrame(frame) == 0) continue;
@@ -27,20 +22,14 @@ int EPCtovector(const std::string& path, tessel::TesselVector<double>& out_v,
       }
       frame.ClearData();
     }
-  } catch (const SDIFUnDefined& e) {
-    std::cout << sdif_messages::catch_undefined("EPCtovector");
-    e.ErrorMessage();
-    std::exit(1);
-  } catch (const SDIFException& e) {
-    std::cout << sdif_messages::catch_other("EPCtovector");
-    e.ErrorMessage();
-    std::exit(1);
-  }
+    return Status{};
+  });
+  if (!read) return read;
   out_v.resize(total);
   double* at = out_v.data();
   for (const SDIFMatrix& m : kept) {
     m.GetCol(0, at);
     at += m.GetNbRows();
   }
-  return 0;
+  return read;
 }

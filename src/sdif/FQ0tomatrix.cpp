@@ -7,12 +7,12 @@
 #include "sdif/sdif_messages.h"
 #include "sdif/tracktomatrix.h"
 
-int FQ0tomatrix(const std::string& path, tessel::TesselMatrix<double>& out_m,
-                const std::string& selection, double t_max) {
+Status FQ0tomatrix(const std::string& path, tessel::TesselMatrix<double>& out_m,
+                   const std::string& selection, double t_max) {
   std::vector<double> times, values;
   try {
     SDIFEntity entity;
-    if (!entity.OpenRead(path)) return 1;
+    if (!entity.OpenRead(path)) return Failure{sdif_messages::cannot_open(path)};
     entity.ChangeSelection(selection);
     readtrack(entity, t_max, times, values);
   } catch (const SDIFUnDefined& e) {
@@ -24,5 +24,5 @@ int FQ0tomatrix(const std::string& path, tessel::TesselMatrix<double>& out_m,
   }
   // readtrack appends a time and its value together: the two lists have the same length.
   tracktomatrix(times, values, out_m);
-  return 0;
+  return Status{};
 }

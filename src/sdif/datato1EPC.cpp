@@ -7,7 +7,7 @@
 #include "sdif/write_analysis_file.h"
 
 int datato1EPC(const tessel::TesselVector<double>& data_v, SdifSignature matrix_sig,
-               const std::string& filename, const gengetopt_args_info& args) {
+               const std::string& filename, const HeaderFacts& facts) {
   const long n = data_v.size();
   if (n > kMaxFloatColumnRows) {
     std::cout << sdif_messages::too_big("datato1EPC", filename) << std::endl;
@@ -16,7 +16,7 @@ int datato1EPC(const tessel::TesselVector<double>& data_v, SdifSignature matrix_
 
   SdifHeaderOptions header;
   header.declare_epc = true;
-  return write_analysis_file(filename, args, header, [&](SDIFEntity& entity) {
+  return write_analysis_file(filename, facts, header, [&](SDIFEntity& entity) {
     SDIFMatrix m(matrix_sig, static_cast<int>(n), 1, eFloat4);
     m.SetCol(0, data_v.data());
     SDIFFrame frame;

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "driver/cmdline.h"
 #include "lumbra/lumbra.h"
+#include "sdif/header_keys.h"
 #include "tessel/tessel.h"
 
 // Writes an epoch or transient curve: the analysis-file header with the 1ECS/1ECL/1EPC
@@ -12,4 +12,4 @@
 // cannot be created or written, -1 (nothing written) when the curve has more rows than one SDIF
 // frame can hold (536870902 float32 values).
 [[nodiscard]] int datato1EPC(const tessel::TesselVector<double>& data_v, SdifSignature matrix_sig,
-                             const std::string& filename, const gengetopt_args_info& args);
+                             const std::string& filename, const HeaderFacts& facts);

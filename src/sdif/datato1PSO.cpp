@@ -13,8 +13,7 @@ int datato1PSO(const std::string& filename, double sr, const tessel::TesselVecto
                const tessel::TesselVector<double>& voicing_coef,
                const tessel::TesselVector<double>& cutoff,
                const tessel::TesselVector<double>& periods, const tessel::TesselVector<double>& mod,
-               const tessel::TesselVector<double>& transient_flag,
-               const gengetopt_args_info& args) {
+               const tessel::TesselVector<double>& transient_flag, const HeaderFacts& facts) {
   const long n = time_v.size();
   const tessel::TesselVector<double>* columns[8] = {
       &position, &f0, &voicing_flag, &voicing_coef, &cutoff, &periods, &mod, &transient_flag};
@@ -28,7 +27,7 @@ int datato1PSO(const std::string& filename, double sr, const tessel::TesselVecto
 
   SdifHeaderOptions header;
   header.declare_pso = true;
-  return write_analysis_file(filename, args, header, [&](SDIFEntity& entity) {
+  return write_analysis_file(filename, facts, header, [&](SDIFEntity& entity) {
     SDIFFrame frame;
     frame.SetSignature(k1PSO);
     frame.AddMatrix(SDIFMatrix(kITDS, 1, 1, eFloat4));

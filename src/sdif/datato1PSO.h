@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "driver/cmdline.h"
+#include "sdif/header_keys.h"
 #include "tessel/tessel.h"
 
 // Writes the 1PSO file: the analysis-file header with the 1PSO declarations, then one 1PSO
@@ -17,4 +17,4 @@
     const tessel::TesselVector<double>& voicing_flag,
     const tessel::TesselVector<double>& voicing_coef, const tessel::TesselVector<double>& cutoff,
     const tessel::TesselVector<double>& periods, const tessel::TesselVector<double>& mod,
-    const tessel::TesselVector<double>& transient_flag, const gengetopt_args_info& args);
+    const tessel::TesselVector<double>& transient_flag, const HeaderFacts& facts);

@@ -9,8 +9,7 @@
 
 int datatosdif(const tessel::TesselVector<double>& time_v,
                const tessel::TesselVector<double>& data_v, SdifSignature frame_sig,
-               SdifSignature matrix_sig, const std::string& filename,
-               const gengetopt_args_info& args) {
+               SdifSignature matrix_sig, const std::string& filename, const HeaderFacts& facts) {
   // One frame per element, whatever the orientation of the vectors.
   const long n = time_v.size();
   if (data_v.size() != n) {
@@ -21,7 +20,7 @@ int datatosdif(const tessel::TesselVector<double>& time_v,
 
   SdifHeaderOptions header;
   header.declare_vut = matrix_sig == k1VUT;
-  return write_analysis_file(filename, args, header, [&](SDIFEntity& entity) {
+  return write_analysis_file(filename, facts, header, [&](SDIFEntity& entity) {
     SDIFFrame frame;
     frame.SetSignature(frame_sig);
     frame.AddMatrix(SDIFMatrix(matrix_sig, 1, 1, eFloat4));

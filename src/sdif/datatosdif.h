@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "driver/cmdline.h"
 #include "lumbra/lumbra.h"
+#include "sdif/header_keys.h"
 #include "tessel/tessel.h"
 
 // Writes a track: the analysis-file header (with the 1VUT/1VUV declarations when matrix_sig is
@@ -14,4 +14,4 @@
 [[nodiscard]] int datatosdif(const tessel::TesselVector<double>& time_v,
                              const tessel::TesselVector<double>& data_v, SdifSignature frame_sig,
                              SdifSignature matrix_sig, const std::string& filename,
-                             const gengetopt_args_info& args);
+                             const HeaderFacts& facts);

@@ -4,7 +4,6 @@
 #include <sys/wait.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
@@ -17,8 +16,9 @@ extern char** environ;
 
 namespace {
 
-// Runs argv and waits for it; true when it exited with status 0.
-bool run_and_wait(const std::vector<std::string>& argv) {
+// Runs argv and waits for it; true when it exited with status 0. why receives the reason when
+// the program could not be started.
+bool run_and_wait(const std::vector<std::string>& argv, std::string& why) {
   if (argv.empty() || argv[0].empty()) return false;
   std::vector<char*> cargv;
   cargv.reserve(argv.size() + 1);
@@ -29,7 +29,7 @@ bool run_and_wait(const std::vector<std::string>& argv) {
   pid_t pid = 0;
   const int rc = posix_spawnp(&pid, cargv[0], nullptr, nullptr, cargv.data(), environ);
   if (rc != 0) {
-    std::cerr << "glotmark: cannot run " << argv[0] << ": " << std::strerror(rc) << std::endl;
+    why = "glotmark: cannot run " + argv[0] + ": " + std::strerror(rc) + "\n";
     return false;
   }
   int status = 0;
@@ -39,23 +39,18 @@ bool run_and_wait(const std::vector<std::string>& argv) {
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-// Copies the 1FQ0 frames of the result into the output file. Returns 1 when a file cannot be
-// opened or created, 0 when copied; throws on a malformed result.
-int copy_frames(const std::string& tmp, const std::string& output_path,
-                const gengetopt_args_info& args) {
+// Copies the 1FQ0 frames of the result into the output file. Returns the failure of a file that
+// cannot be opened or created; throws on a malformed result.
+Status copy_frames(const std::string& tmp, const std::string& output_path,
+                   const HeaderFacts& facts) {
   SDIFEntity in;
   SdifHeaderOptions header;
   header.with_force_fcmax = false;
-  if (!in.OpenRead(tmp)) {
-    std::cout << sdif_messages::f0_cannot_open(tmp) << std::endl;
-    return 1;
-  }
+  if (!in.OpenRead(tmp)) return Failure{sdif_messages::f0_cannot_open(tmp) + "\n"};
   SDIFEntity out;
-  sdifheader(out, args, header);
-  if (!out.OpenWrite(output_path)) {
-    std::cout << sdif_messages::f0_cannot_create(output_path) << std::endl;
-    return 1;
-  }
+  sdifheader(out, facts, header);
+  if (!out.OpenWrite(output_path))
+    return Failure{sdif_messages::f0_cannot_create(output_path) + "\n"};
   in.ChangeSelection(":1FQ0/1FQ0");
   SDIFFrame from, to;
   while (!in.eof()) {
@@ -67,38 +62,33 @@ int copy_frames(const std::string& tmp, const std::string& output_path,
     to.ClearData();
   }
   out.Close();
-  return 0;
+  return Status{};
 }
 
 }  // namespace
 
-int f0tosdif(const std::vector<std::string>& argv, const std::string& output_path,
-             const gengetopt_args_info& args) {
+Status f0tosdif(const std::vector<std::string>& argv, const std::string& output_path,
+                const HeaderFacts& facts) {
   const std::string tmp = output_path + ".tmp";
   // A result left by an earlier run must not pass for this run's.
   std::error_code ec;
   std::filesystem::remove(tmp, ec);
-  if (!run_and_wait(argv)) return -1;
+  std::string why;
+  if (!run_and_wait(argv, why)) return Failure{sdif_messages::kF0BadRun, why};
 
-  int status = 0;
   try {
-    status = copy_frames(tmp, output_path, args);
+    Status copied = copy_frames(tmp, output_path, facts);
+    if (!copied) return copied;
   } catch (const SDIFUnDefined& e) {
-    std::cout << sdif_messages::f0_catch_undefined();
-    e.ErrorMessage();
-    std::exit(1);
+    return Failure{sdif_messages::f0_catch_undefined(), e.Message()};
   } catch (const SDIFException& e) {
-    std::cout << sdif_messages::f0_catch_sdif();
-    e.ErrorMessage();
-    std::exit(1);
+    return Failure{sdif_messages::f0_catch_sdif(), e.Message()};
   } catch (const std::exception& e) {
-    std::cout << sdif_messages::f0_catch_other(e.what());
-    std::exit(1);
+    return Failure{sdif_messages::f0_catch_other(e.what())};
   }
-  if (status != 0) return status;
 
   if (!std::filesystem::remove(tmp, ec) && ec) {
     std::cerr << sdif_messages::f0_cannot_remove(tmp, ec.message());
   }
-  return 0;
+  return Status{};
 }

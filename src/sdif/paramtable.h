@@ -1,11 +1,12 @@
 #pragma once
 
-#include "driver/cmdline.h"
 #include "lumbra/lumbra.h"
+#include "sdif/header_keys.h"
 
-// Parameter table of the analysis files, pairs in this order: External_f0 ("Yes" when -I was
-// given), f0_fmin and f0_fmax ("%f", or "None" with -I), MethodEpocs, LpcOrder ("%d" when the
-// method is exactly "frob", else "None"), Force_fcmax ("Yes"/"No"; left out when
-// with_force_fcmax is false), VoiceThreshold, TransThreshold, MarkAlpha, MarkBeta, MarkGamma
-// ("%f"). These texts are compared with the command line to decide whether a file is reused.
-[[nodiscard]] SDIFNameValueTable paramtable(const gengetopt_args_info& args, bool with_force_fcmax);
+// Parameter table of the analysis files: the parameter keys of header_keys() in order,
+// External_f0 ("Yes" when -I was given), f0_fmin and f0_fmax ("%f", or "None" with -I),
+// MethodEpocs, LpcOrder ("%d" of facts.lpc_order when the method is exactly "frob", else
+// "None"), Force_fcmax ("Yes"/"No"; left out when with_force_fcmax is false), VoiceThreshold,
+// TransThreshold, MarkAlpha, MarkBeta, MarkGamma ("%f"). The reuse test compares these texts,
+// made by the same functions, with the current run's.
+[[nodiscard]] SDIFNameValueTable paramtable(const HeaderFacts& facts, bool with_force_fcmax);

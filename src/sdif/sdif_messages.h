@@ -35,6 +35,8 @@ inline std::string datato1pso_wrong_size(const std::string& file) {
 }
 
 // f0tosdif.
+inline constexpr const char* kF0BadRun =
+    "\n *** Error ***\n -> bad execution of harmex \n *** Exiting program ***\n\n";
 inline constexpr const char* kF0Head = " *** Error : f0tosdif *** \n -> ";
 inline std::string f0_cannot_open(const std::string& path) {
   return std::string(kF0Head) + "problems while openning sdif file : " + path + kExiting;
@@ -57,6 +59,9 @@ inline std::string f0_cannot_remove(const std::string& path, const std::string& 
 }
 
 // Readers.
+inline std::string cannot_open(const std::string& file) {
+  return "\n *** Error ***\n -> cannot open " + file + kExiting + "\n";
+}
 inline std::string catch_undefined(const char* reader) {
   return std::string("\n *** Error : ") + reader + " ***\n -> Catch Undefined" + kExiting;
 }

@@ -7,13 +7,12 @@
 #include "sdif/infotable.h"
 #include "sdif/paramtable.h"
 
-void sdifheader(SDIFEntity& entity, const gengetopt_args_info& args,
-                const SdifHeaderOptions& options) {
-  entity.AddNVT(infotable(args, getlogin(), std::time(nullptr)));
-  entity.AddNVT(paramtable(args, options.with_force_fcmax));
+void sdifheader(SDIFEntity& entity, const HeaderFacts& facts, const SdifHeaderOptions& options) {
+  entity.AddNVT(infotable(facts, getlogin(), std::time(nullptr)));
+  entity.AddNVT(paramtable(facts, options.with_force_fcmax));
   if (!options.segment_type.empty()) {
     SDIFNameValueTable segment;
-    segment.AddNameValue("SegmentType", options.segment_type);
+    segment.AddNameValue(kSegmentTypeKey, options.segment_type);
     entity.AddNVT(segment);
   }
   if (options.declare_vut) {

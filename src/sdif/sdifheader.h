@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "driver/cmdline.h"
 #include "lumbra/lumbra.h"
+#include "sdif/header_keys.h"
 
 // Which declarations and tables an analysis file carries besides the information and parameter
 // tables.
@@ -18,5 +18,4 @@ struct SdifHeaderOptions {
 // Adds the header of an analysis file to an entity about to be opened for writing: the
 // information table (login from getlogin, the current time), the parameter table, the
 // segment table when asked, then the type declarations asked for.
-void sdifheader(SDIFEntity& entity, const gengetopt_args_info& args,
-                const SdifHeaderOptions& options);
+void sdifheader(SDIFEntity& entity, const HeaderFacts& facts, const SdifHeaderOptions& options);

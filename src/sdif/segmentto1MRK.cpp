@@ -10,7 +10,7 @@
 
 int segmentto1MRK(const tessel::TesselMatrix<double>& segment_m, const std::string& filename,
                   SdifSignature begin_sig, SdifSignature end_sig, const std::string& segment_type,
-                  const gengetopt_args_info& args) {
+                  const HeaderFacts& facts) {
   const long n = segment_m.nrows();
   if (n >= kMaxSdifCount) {
     std::cout << sdif_messages::kSegmentTooBig << std::endl;
@@ -33,7 +33,7 @@ int segmentto1MRK(const tessel::TesselMatrix<double>& segment_m, const std::stri
 
   SdifHeaderOptions header;
   header.segment_type = segment_type;
-  return write_analysis_file(filename, args, header, [&](SDIFEntity& entity) {
+  return write_analysis_file(filename, facts, header, [&](SDIFEntity& entity) {
     SDIFFrame begin, end;
     begin.SetSignature(k1MRK);
     end.SetSignature(k1MRK);

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "driver/cmdline.h"
 #include "lumbra/lumbra.h"
+#include "sdif/header_keys.h"
 #include "tessel/tessel.h"
 
 // Writes a zone table (one row per zone, start and end time in seconds): the analysis-file
@@ -15,4 +15,4 @@
 [[nodiscard]] int segmentto1MRK(const tessel::TesselMatrix<double>& segment_m,
                                 const std::string& filename, SdifSignature begin_sig,
                                 SdifSignature end_sig, const std::string& segment_type,
-                                const gengetopt_args_info& args);
+                                const HeaderFacts& facts);

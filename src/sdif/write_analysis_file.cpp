@@ -4,11 +4,11 @@
 
 #include "sdif/sdif_messages.h"
 
-int write_analysis_file(const std::string& filename, const gengetopt_args_info& args,
+int write_analysis_file(const std::string& filename, const HeaderFacts& facts,
                         const SdifHeaderOptions& header,
                         const std::function<void(SDIFEntity&)>& write_frames) {
   SDIFEntity entity;
-  sdifheader(entity, args, header);
+  sdifheader(entity, facts, header);
   if (!entity.OpenWrite(filename)) {
     std::cout << sdif_messages::cannot_create(filename) << std::endl;
     return 1;

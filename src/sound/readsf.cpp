@@ -6,8 +6,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
-#include <iostream>
 #include <vector>
 
 namespace {
@@ -31,10 +29,32 @@ const char kNotFiniteError[] =
     "\n *** Error : readsf ***\n -> the file holds samples that are not finite numbers (NaN or "
     "infinity) \n *** Exiting program ***\n";
 
-[[noreturn]] void fail(const std::string& message) {
-  std::cout << message << std::endl;
-  std::exit(1);
+Failure fail(const std::string& message) {
+  return Failure{message + "\n"};
 }
+
+// The library's file handle, closed by its destructor unless close() took it.
+class SoundFile {
+ public:
+  explicit SoundFile(const std::string& path)
+      : handle_(afOpenFile(path.c_str(), "r", AF_NULL_FILESETUP)) {}
+  SoundFile(const SoundFile&) = delete;
+  SoundFile& operator=(const SoundFile&) = delete;
+  ~SoundFile() {
+    if (is_open()) afCloseFile(handle_);
+  }
+  [[nodiscard]] bool is_open() const { return handle_ != AF_NULL_FILEHANDLE; }
+  [[nodiscard]] AFfilehandle get() const { return handle_; }
+  // Closes now; false when the library reports an error.
+  [[nodiscard]] bool close() {
+    const AFfilehandle h = handle_;
+    handle_ = AF_NULL_FILEHANDLE;
+    return afCloseFile(h) >= 0;
+  }
+
+ private:
+  AFfilehandle handle_;
+};
 
 // Capacity to reserve before reading: the frame count the file announces, bounded by its size
 // in bytes (no format stores a frame in less than one byte), so a header that lies cannot make
@@ -49,20 +69,15 @@ std::size_t reserve_hint(AFfilehandle file, const std::string& path) {
 
 }  // namespace
 
-tessel::TesselVector<double> readsf(const std::string& path, double& rate) {
+Expected<tessel::TesselVector<double>> readsf(const std::string& path, double& rate) {
   std::vector<float> block(kBlockFrames);
 
-  AFfilehandle file = afOpenFile(path.c_str(), "r", AF_NULL_FILESETUP);
-  if (file == AF_NULL_FILEHANDLE) fail(kOpenError + path + "\n *** Exiting program ***\n");
-  if (afGetFileFormat(file, nullptr) < 0) {
-    afCloseFile(file);
-    fail(kFormatError);
-  }
+  SoundFile sound(path);
+  if (!sound.is_open()) return fail(kOpenError + path + "\n *** Exiting program ***\n");
+  const AFfilehandle file = sound.get();
+  if (afGetFileFormat(file, nullptr) < 0) return fail(kFormatError);
   rate = afGetRate(file, AF_DEFAULT_TRACK);
-  if (!(rate > 0.0) || !std::isfinite(rate)) {
-    afCloseFile(file);
-    fail(kRateError);
-  }
+  if (!(rate > 0.0) || !std::isfinite(rate)) return fail(kRateError);
   afSetVirtualSampleFormat(file, AF_DEFAULT_TRACK, AF_SAMPFMT_FLOAT, 32);
   afSetVirtualChannels(file, AF_DEFAULT_TRACK, 1);
 
@@ -74,10 +89,7 @@ tessel::TesselVector<double> readsf(const std::string& path, double& rate) {
   bool finite = true;
   int n = afReadFrames(file, AF_DEFAULT_TRACK, block.data(), kBlockFrames);
   while (n > 0) {
-    if (count > kMaxFrames - n) {
-      afCloseFile(file);
-      fail(kTooLongError);
-    }
+    if (count > kMaxFrames - n) return fail(kTooLongError);
     signal.resize(count + n);
     double* out = signal.data() + count;
     const float* in = block.data();
@@ -88,7 +100,7 @@ tessel::TesselVector<double> readsf(const std::string& path, double& rate) {
     count += n;
     n = afReadFrames(file, AF_DEFAULT_TRACK, block.data(), kBlockFrames);
   }
-  if (afCloseFile(file) < 0) fail(kCloseError);
-  if (!finite) fail(kNotFiniteError);
+  if (!sound.close()) return fail(kCloseError);
+  if (!finite) return fail(kNotFiniteError);
   return signal;
 }

@@ -60,7 +60,7 @@ class EpochBox {
   // The curve of a 1EPC file (selection ":1EPC/1ECS" or ":1EPC/1ECL").
   TesselVector<double> curve(const std::string& suffix, const std::string& selection) const {
     TesselVector<double> c;
-    EXPECT_EQ(EPCtovector(file(suffix), c, selection), 0) << suffix;
+    EXPECT_TRUE(EPCtovector(file(suffix), c, selection).ok()) << suffix;
     return c;
   }
 

@@ -369,6 +369,10 @@ TEST(GlotmarkErrors, EmptyOrUnreadableSound) {
   const auto junk = box.glotmark({"-i", "snd/junk.wav", "-O"});
   EXPECT_EQ(junk.status, 1);
   EXPECT_EQ(junk.out.rfind("\n *** Error : readsf ***\n", 0), 0u) << junk.out;
+  // The reader's message alone: nothing of the run is on disk, so no history record is tried.
+  EXPECT_EQ(junk.out.find("history"), std::string::npos) << junk.out;
+  EXPECT_EQ(junk.out.substr(junk.out.size() - 26), " *** Exiting program ***\n\n") << junk.out;
+  EXPECT_FALSE(fs::exists(box / "snd/PSOjunk"));
   EXPECT_TRUE(box.f0_runs().empty());
 }
 

@@ -65,17 +65,17 @@ class VoiceBox {
 
   TesselMatrix<double> track(const std::string& suffix, const std::string& selection) const {
     TesselMatrix<double> m;
-    EXPECT_EQ(sdiftomatrix(file(suffix), m, selection), 0) << suffix;
+    EXPECT_TRUE(sdiftomatrix(file(suffix), m, selection).ok()) << suffix;
     return m;
   }
   TesselMatrix<double> zones(const std::string& suffix) const {
     TesselMatrix<double> m;
-    EXPECT_EQ(MRKsegtomatrix(file(suffix), m, "1MRK", "1BEG", "1END"), 0) << suffix;
+    EXPECT_TRUE(MRKsegtomatrix(file(suffix), m, "1MRK", "1BEG", "1END").ok()) << suffix;
     return m;
   }
   TesselVector<double> curve(const std::string& suffix, const std::string& selection) const {
     TesselVector<double> c;
-    EXPECT_EQ(EPCtovector(file(suffix), c, selection), 0) << suffix;
+    EXPECT_TRUE(EPCtovector(file(suffix), c, selection).ok()) << suffix;
     return c;
   }
 

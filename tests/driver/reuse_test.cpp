@@ -48,13 +48,6 @@ StoredHeader without(const std::string& key) {
   return h;
 }
 
-TEST(Reuse, Formats) {
-  EXPECT_EQ(format_f(50.0), "50.000000");
-  EXPECT_EQ(format_f(0.05), "0.050000");
-  EXPECT_EQ(format_f(1e300).size(), 308u);  // longer than the usual buffer, never cut
-  EXPECT_EQ(format_d(-12), "-12");
-}
-
 TEST(Reuse, GateAndKeys) {
   struct Case {
     std::vector<std::string> words;  // the current run

@@ -73,7 +73,7 @@ TEST_F(F0tosdif, CopiesThe1FQ0FramesBehindTheHeader) {
   const std::string sound = dir_ / "my voice; touch pwned $(touch pwned2).wav";
   const std::vector<std::string> argv = {stand_in("cp '" + src + "' \"$last\""), "-Af0", sound,
                                          out + ".tmp"};
-  ASSERT_EQ(f0tosdif(argv, out, args_), 0);
+  ASSERT_TRUE(f0tosdif(argv, out, args_).ok());
 
   EXPECT_EQ(args_received(), (std::vector<std::string>{"-Af0", sound, out + ".tmp"}));
   EXPECT_FALSE(std::filesystem::exists(dir_ / "pwned"));
@@ -103,15 +103,15 @@ TEST_F(F0tosdif, ResultWithout1FQ0FramesGivesTheHeaderOnly) {
   SDIFEntity e;
   ASSERT_TRUE(e.OpenWrite(dir_ / "empty.sdif"));
   e.Close();
-  ASSERT_EQ(f0tosdif({stand_in("cp '" + (dir_ / "empty.sdif") + "' \"$last\""), out + ".tmp"}, out,
-                     args_),
-            0);
+  ASSERT_TRUE(
+      f0tosdif({stand_in("cp '" + (dir_ / "empty.sdif") + "' \"$last\""), out + ".tmp"}, out, args_)
+          .ok());
   const sdiftest::File f = sdiftest::read_file(out);
   EXPECT_EQ(f.tables.size(), 2u);
   EXPECT_TRUE(f.frames.empty());
 }
 
-TEST_F(F0tosdif, ProgramFailuresReturnMinusOne) {
+TEST_F(F0tosdif, ProgramFailuresAreABadExecution) {
   const std::string out = dir_ / "v.1FQ0.sdif";
   const std::vector<std::vector<std::string>> failing = {
       {stand_in("exit 3"), out + ".tmp"},
@@ -121,53 +121,53 @@ TEST_F(F0tosdif, ProgramFailuresReturnMinusOne) {
   };
   for (const auto& argv : failing) {
     SCOPED_TRACE(argv.empty() ? "empty" : argv[0]);
-    const auto o = sdiftest::in_child([&] { std::exit(f0tosdif(argv, out, args_) == -1 ? 0 : 3); });
-    EXPECT_EQ(o.status, 0);
-    EXPECT_EQ(o.out, "") << "the driver reports it";
+    const Status made = f0tosdif(argv, out, args_);
+    ASSERT_FALSE(made.ok());
+    EXPECT_EQ(made.error().status, 1);
+    EXPECT_EQ(made.error().text,
+              "\n *** Error ***\n -> bad execution of harmex \n *** Exiting program ***\n\n");
     EXPECT_FALSE(std::filesystem::exists(out));
   }
 }
 
-TEST_F(F0tosdif, MissingResultReturnsOneEvenWithAStaleOneAround) {
+TEST_F(F0tosdif, MissingResultFailsEvenWithAStaleOneAround) {
   const std::string out = dir_ / "v.1FQ0.sdif";
   std::filesystem::copy_file(prepared(), out + ".tmp");  // left by an earlier run
-  const auto o = sdiftest::in_child([&] {
-    std::exit(f0tosdif({stand_in("exit 0"), out + ".tmp"}, out, args_) == 1 ? 0 : 3);
-  });
-  EXPECT_EQ(o.status, 0);
-  EXPECT_EQ(o.out, " *** Error : f0tosdif *** \n -> problems while openning sdif file : " + out +
-                       ".tmp\n *** Exiting program ***\n\n");
+  const Status made = f0tosdif({stand_in("exit 0"), out + ".tmp"}, out, args_);
+  ASSERT_FALSE(made.ok());
+  EXPECT_EQ(made.error().text,
+            " *** Error : f0tosdif *** \n -> problems while openning sdif file : " + out +
+                ".tmp\n *** Exiting program ***\n\n");
   EXPECT_FALSE(std::filesystem::exists(out));
 }
 
-TEST_F(F0tosdif, UncreatableOutputReturnsOne) {
+TEST_F(F0tosdif, UncreatableOutputFails) {
   const std::string out = dir_ / "taken";
   std::filesystem::create_directory(out);
   const std::string src = prepared();
-  const auto o = sdiftest::in_child([&] {
-    std::exit(
-        f0tosdif({stand_in("cp '" + src + "' \"$last\""), out + ".tmp"}, out, args_) == 1 ? 0 : 3);
-  });
-  EXPECT_EQ(o.status, 0);
-  EXPECT_EQ(o.out, " *** Error : f0tosdif *** \n -> problems while creating sdif file : " + out +
-                       " *** Exiting program ***\n\n");
+  const Status made = f0tosdif({stand_in("cp '" + src + "' \"$last\""), out + ".tmp"}, out, args_);
+  ASSERT_FALSE(made.ok());
+  EXPECT_EQ(made.error().text,
+            " *** Error : f0tosdif *** \n -> problems while creating sdif file : " + out +
+                " *** Exiting program ***\n\n");
 }
 
-TEST_F(F0tosdif, MalformedResultEndsTheProgramAndKeepsTheTemporaryFile) {
+TEST_F(F0tosdif, MalformedResultFailsAndKeepsTheTemporaryFile) {
   const std::string out = dir_ / "v.1FQ0.sdif";
   // A file header then half a frame.
-  const auto o = sdiftest::in_child([&] {
-    (void)f0tosdif({stand_in("printf 'SDIF\\000\\000\\000\\010\\000\\000\\000\\003\\000\\000\\000"
-                             "\\0011FQ0' > \"$last\""),
-                    out + ".tmp"},
-                   out, args_);
-  });
-  EXPECT_EQ(o.status, 1);
+  const Status made =
+      f0tosdif({stand_in("printf 'SDIF\\000\\000\\000\\010\\000\\000\\000\\003\\000\\000\\000"
+                         "\\0011FQ0' > \"$last\""),
+                out + ".tmp"},
+               out, args_);
+  ASSERT_FALSE(made.ok());
+  EXPECT_EQ(made.error().status, 1);
   EXPECT_EQ(
-      o.out,
+      made.error().text,
       " *** Error : f0tosdif *** \n -> Catch other SDIFException\n *** Exiting program ***\n");
-  EXPECT_EQ(o.err.rfind("Exception: " + out + ".tmp: at byte 16: the file is truncated", 0), 0u)
-      << o.err;
+  const std::string& o_err = made.error().diagnostics;
+  EXPECT_EQ(o_err.rfind("Exception: " + out + ".tmp: at byte 16: the file is truncated", 0), 0u)
+      << o_err;
   EXPECT_TRUE(std::filesystem::exists(out + ".tmp"));
   EXPECT_FALSE(std::filesystem::exists(out));
   for (const auto& p : std::filesystem::directory_iterator(dir_.path())) {

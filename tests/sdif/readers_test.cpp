@@ -60,15 +60,24 @@ void write_f0(const std::string& path, const std::vector<double>& f0, bool garba
 
 const std::string kExit = "\n *** Exiting program ***\n";
 
-TEST(Readers, MissingFileReturnsOneAndLeavesTheOutputAlone) {
+// The text and status of a failure that must have happened.
+std::string failure_text(const Status& read) {
+  EXPECT_FALSE(read.ok());
+  if (read.ok()) return "";
+  EXPECT_EQ(read.error().status, 1);
+  return read.error().text;
+}
+
+TEST(Readers, MissingFileFailsWithCannotOpenAndLeavesTheOutputAlone) {
   testsupport::ScratchDir dir;
   const std::string path = dir / "absent.sdif";
   TesselMatrix<double> m(3, 2, 7.0);
   TesselVector<double> v(3, 7.0);
-  EXPECT_EQ(sdiftomatrix(path, m, ":1VUV/1VUN"), 1);
-  EXPECT_EQ(FQ0tomatrix(path, m, ":1FQ0/1FQ0", 10.0), 1);
-  EXPECT_EQ(MRKsegtomatrix(path, m, "1MRK", "1BEG", "1END"), 1);
-  EXPECT_EQ(EPCtovector(path, v, ":1EPC/1ECS"), 1);
+  const std::string cannot_open = "\n *** Error ***\n -> cannot open " + path + kExit + "\n";
+  EXPECT_EQ(failure_text(sdiftomatrix(path, m, ":1VUV/1VUN")), cannot_open);
+  EXPECT_EQ(failure_text(FQ0tomatrix(path, m, ":1FQ0/1FQ0", 10.0)), cannot_open);
+  EXPECT_EQ(failure_text(MRKsegtomatrix(path, m, "1MRK", "1BEG", "1END")), cannot_open);
+  EXPECT_EQ(failure_text(EPCtovector(path, v, ":1EPC/1ECS")), cannot_open);
   EXPECT_EQ(m.nrows(), 3);
   EXPECT_EQ(m(2, 1), 7.0);
   EXPECT_EQ(v.size(), 3);
@@ -91,7 +100,7 @@ TEST(Readers, SeveralRowsGiveOneResultRowEachWithTheLastColumn) {
     e.Close();
   }
   TesselMatrix<double> out;
-  ASSERT_EQ(sdiftomatrix(path, out, ""), 0);
+  ASSERT_TRUE(sdiftomatrix(path, out, "").ok());
   ASSERT_EQ(out.nrows(), 2);
   EXPECT_EQ(out(0, 0), 0.5);
   EXPECT_EQ(out(1, 0), 0.5);
@@ -104,10 +113,10 @@ TEST(Readers, FQ0tomatrixStopsAtTheTimeLimit) {
   const std::string path = dir / "f0.sdif";
   write_f0(path, {100, 110, 120, 130, 140}, false);
   TesselMatrix<double> out;
-  ASSERT_EQ(FQ0tomatrix(path, out, ":1FQ0/1FQ0", 0.02), 0);
+  ASSERT_TRUE(FQ0tomatrix(path, out, ":1FQ0/1FQ0", 0.02).ok());
   ASSERT_EQ(out.nrows(), 3);  // 0, 0.01 and 0.02 s
   EXPECT_EQ(out(2, 1), 120.0);
-  ASSERT_EQ(FQ0tomatrix(path, out, ":1FQ0/1FQ0", -1.0), 0);
+  ASSERT_TRUE(FQ0tomatrix(path, out, ":1FQ0/1FQ0", -1.0).ok());
   EXPECT_EQ(out.nrows(), 0);
 }
 
@@ -117,15 +126,15 @@ TEST(Readers, FQ0tomatrixKeepsWhatItReadBeforeAFault) {
   write_f0(path, {100, 110}, true);
   const auto o = sdiftest::in_child([&] {
     TesselMatrix<double> out;
-    const int rc = FQ0tomatrix(path, out, ":1FQ0/1FQ0", 100.0);
-    std::exit(rc == 0 && out.nrows() == 2 && out(1, 1) == 110.0 ? 0 : 3);
+    const bool read = FQ0tomatrix(path, out, ":1FQ0/1FQ0", 100.0).ok();
+    std::exit(read && out.nrows() == 2 && out(1, 1) == 110.0 ? 0 : 3);
   });
   EXPECT_EQ(o.status, 0);
   EXPECT_EQ(o.out, " Catch other Exception ");
   EXPECT_EQ(o.err.rfind("Exception: " + path + ": at byte ", 0), 0u) << o.err;
 }
 
-TEST(Readers, MalformedFilesEndTheProgramWithTheReadersMessage) {
+TEST(Readers, MalformedFilesFailWithTheReadersMessage) {
   testsupport::ScratchDir dir;
   const std::string truncated = dir / "cut.sdif";
   write_f0(truncated, {100, 110}, true);
@@ -147,7 +156,7 @@ TEST(Readers, MalformedFilesEndTheProgramWithTheReadersMessage) {
   struct Case {
     const char* reader;
     std::string path;
-    std::function<int(const std::string&)> read;
+    std::function<Status(const std::string&)> read;
     const char* caught;
   } const cases[] = {
       {"sdiftomatrix", truncated,
@@ -183,14 +192,17 @@ TEST(Readers, MalformedFilesEndTheProgramWithTheReadersMessage) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.reader) + " " + c.path);
-    const auto o = sdiftest::in_child([&] { c.read(c.path); });
-    EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.out, std::string("\n *** Error : ") + c.reader + " ***\n -> " + c.caught + kExit);
-    EXPECT_EQ(o.err.rfind("Exception: " + c.path + ": at byte ", 0), 0u) << o.err;
+    const Status read = c.read(c.path);
+    EXPECT_EQ(failure_text(read),
+              std::string("\n *** Error : ") + c.reader + " ***\n -> " + c.caught + kExit);
+    if (!read.ok()) {
+      EXPECT_EQ(read.error().diagnostics.rfind("Exception: " + c.path + ": at byte ", 0), 0u)
+          << read.error().diagnostics;
+    }
   }
 }
 
-TEST(Readers, BrokenZoneFilesEndTheProgramWithTheirMessage) {
+TEST(Readers, BrokenZoneFilesFailWithTheirMessage) {
   struct Case {
     const char* why;
     std::vector<Marker> markers;
@@ -218,12 +230,9 @@ TEST(Readers, BrokenZoneFilesEndTheProgramWithTheirMessage) {
     SCOPED_TRACE(c.why);
     const std::string path = dir / "zones.sdif";
     write_markers(path, c.markers);
-    const auto o = sdiftest::in_child([&] {
-      TesselMatrix<double> m;
-      (void)MRKsegtomatrix(path, m, "1MRK", "1BEG", "1END");
-    });
-    EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.out, c.message);
+    TesselMatrix<double> m(1, 2, 7.0);
+    EXPECT_EQ(failure_text(MRKsegtomatrix(path, m, "1MRK", "1BEG", "1END")), c.message);
+    EXPECT_EQ(m.nrows(), 1);  // untouched
   }
 }
 
@@ -234,7 +243,7 @@ TEST(Readers, ZoneFileOfMarksOnlyReadsAsNoZone) {
   write_markers(
       path, {{0.1, k1PEM, 4}, {0.2, k1PEM, 4}, {0.3, k1BEG, 0}, {0.4, k1PEM, 4}, {0.5, k1END, 0}});
   TesselMatrix<double> m;
-  ASSERT_EQ(MRKsegtomatrix(path, m, "1MRK", "1BEG", "1END"), 0);
+  ASSERT_TRUE(MRKsegtomatrix(path, m, "1MRK", "1BEG", "1END").ok());
   ASSERT_EQ(m.nrows(), 1);
   EXPECT_EQ(m(0, 0), 0.3);
   EXPECT_EQ(m(0, 1), 0.5);

@@ -92,7 +92,7 @@ TEST(Datatosdif, RoundTripThroughSdiftomatrix) {
   }
   ASSERT_EQ(datatosdif(t, v, k1VUV, k1VUN, path, sdiftest::default_args()), 0);
   TesselMatrix<double> m;
-  ASSERT_EQ(sdiftomatrix(path, m, ":1VUV/1VUN"), 0);
+  ASSERT_TRUE(sdiftomatrix(path, m, ":1VUV/1VUN").ok());
   ASSERT_EQ(m.nrows(), 500);
   ASSERT_EQ(m.ncols(), 2);
   for (int i = 0; i < 500; ++i) {
@@ -100,7 +100,7 @@ TEST(Datatosdif, RoundTripThroughSdiftomatrix) {
     EXPECT_EQ(m(i, 1), static_cast<double>(static_cast<float>(v[i])));
   }
   TesselMatrix<double> other;
-  ASSERT_EQ(sdiftomatrix(path, other, ":1VUV/1VUF"), 0);
+  ASSERT_TRUE(sdiftomatrix(path, other, ":1VUV/1VUF").ok());
   EXPECT_EQ(other.nrows(), 0);
   EXPECT_EQ(other.ncols(), 2);
 }
@@ -169,12 +169,12 @@ TEST(Datato1EPC, OneFrameAtTimeZeroHoldingTheCurve) {
     EXPECT_EQ(m.values, (std::vector<double>{0.0, -1.5, 3.25, 16777216.0, 7.0}));
 
     TesselVector<double> back;
-    ASSERT_EQ(EPCtovector(path, back, sig == k1ECS ? ":1EPC/1ECS" : ":1EPC/1ECL"), 0);
+    ASSERT_TRUE(EPCtovector(path, back, sig == k1ECS ? ":1EPC/1ECS" : ":1EPC/1ECL").ok());
     ASSERT_EQ(back.size(), 5);
     EXPECT_EQ(back[2], 3.25);
     EXPECT_EQ(back[3], 16777216.0);
     TesselVector<double> wrong = {9.0};
-    ASSERT_EQ(EPCtovector(path, wrong, sig == k1ECS ? ":1EPC/1ECL" : ":1EPC/1ECS"), 0);
+    ASSERT_TRUE(EPCtovector(path, wrong, sig == k1ECS ? ":1EPC/1ECL" : ":1EPC/1ECS").ok());
     EXPECT_EQ(wrong.size(), 0);
   }
 }
@@ -223,7 +223,7 @@ TEST(Segmentto1MRK, ZonesBecomeAlternatingBeginAndEndFrames) {
     EXPECT_EQ(f.frames[i].matrices[0].values, std::vector<double>{static_cast<double>(i / 2)});
   }
   TesselMatrix<double> back;
-  ASSERT_EQ(MRKsegtomatrix(path, back, "1MRK", "1BEG", "1END"), 0);
+  ASSERT_TRUE(MRKsegtomatrix(path, back, "1MRK", "1BEG", "1END").ok());
   ASSERT_EQ(back.nrows(), 3);
   ASSERT_EQ(back.ncols(), 2);
   for (int i = 0; i < 3; ++i) {
@@ -242,7 +242,7 @@ TEST(Segmentto1MRK, EmptyZoneTableWritesAndReadsBack) {
   EXPECT_EQ(f.tables.size(), 3u);
   EXPECT_TRUE(f.frames.empty());
   TesselMatrix<double> back(4, 2, 1.0);
-  ASSERT_EQ(MRKsegtomatrix(path, back, "1MRK", "1BEG", "1END"), 0);
+  ASSERT_TRUE(MRKsegtomatrix(path, back, "1MRK", "1BEG", "1END").ok());
   EXPECT_EQ(back.nrows(), 0);
 }
 

@@ -10,10 +10,14 @@ SDIFException::SDIFException(std::string text, std::source_location where)
   source_file_ = std::string(slash == std::string_view::npos ? file : file.substr(slash + 1));
 }
 
+std::string SDIFException::Message() const {
+  std::string m = "Exception: " + text_ + "\n";
+  if (!source_file_.empty())
+    m += "Source file : " + source_file_ + "\nat line : " + std::to_string(source_line_) + "\n";
+  return m;
+}
+
 void SDIFException::ErrorMessage() const {
-  std::cerr << "Exception: " << text_ << "\n";
-  if (!source_file_.empty()) {
-    std::cerr << "Source file : " << source_file_ << "\nat line : " << source_line_ << "\n";
-  }
+  std::cerr << Message();
   std::cerr.flush();
 }

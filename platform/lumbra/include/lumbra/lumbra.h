@@ -121,8 +121,10 @@ class SDIFException : public std::exception {
   const std::string& Text() const { return text_; }
   const std::string& SourceFile() const { return source_file_; }
   int SourceLine() const { return source_line_; }
-  // Writes "Exception: " + text + line end to standard error, then, when the source location
-  // is known, "Source file : " + file + "\nat line : " + line + line end.
+  // "Exception: " + text + line end, then, when the source location is known,
+  // "Source file : " + file + "\nat line : " + line + line end.
+  [[nodiscard]] std::string Message() const;
+  // Writes Message() to standard error.
   void ErrorMessage() const;
 
  private:
