@@ -62,9 +62,8 @@ std::vector<SummaryRow> gather_rows(const std::string& out, const std::vector<st
   for (const auto& rel : names) {
     auto row = stored_row(out, rel);
     if (!row || row->path != rel) {
-      row = SummaryRow{};
-      row->path = rel;
-      row->error = "not analysed: no result (the run was interrupted or its worker stopped)";
+      row = not_analysed_row(
+          rel, "not analysed: no result (the run was interrupted or its worker stopped)");
     }
     rows.push_back(*row);
   }
@@ -148,10 +147,8 @@ bool prepare(const CorpusOptions& o, Prepared& p, std::string& err) {
       p.runnable.push_back(s.rel);
       continue;
     }
-    SummaryRow row;
-    row.path = s.rel;
-    row.error = s.refused;
-    std::string ignored;  // the row also reaches the summary when it cannot be stored
+    const SummaryRow row = not_analysed_row(s.rel, s.refused);
+    std::string ignored;  // a row that cannot be stored shows as "not analysed" in the summary
     (void)write_file_atomically(row_path(p.out, s.rel), format_row(row), ignored);
   }
   return write_name_list(state_dir(p.out) + "/files", p.all, err) &&

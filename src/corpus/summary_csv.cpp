@@ -60,6 +60,13 @@ bool read_number(const std::string& field, std::optional<T>& out) {
 
 }  // namespace
 
+SummaryRow not_analysed_row(const std::string& path, const std::string& why) {
+  SummaryRow r;
+  r.path = path;
+  r.error = why;
+  return r;
+}
+
 const std::string& summary_header() {
   static const std::string h =
       "path,status,seconds,duration_s,marks,voiced_share,median_f0_hz,error";

@@ -20,6 +20,9 @@ struct SummaryRow {
   std::string error;                   // first error line of a failure
 };
 
+// The row of a file that was not analysed: no status, why in the error field.
+[[nodiscard]] SummaryRow not_analysed_row(const std::string& path, const std::string& why);
+
 // "path,status,seconds,duration_s,marks,voiced_share,median_f0_hz,error"
 [[nodiscard]] const std::string& summary_header();
 
