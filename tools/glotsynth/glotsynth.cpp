@@ -385,9 +385,24 @@ std::string stem(const std::string& path) {
   return path.substr(0, dot);
 }
 
+// The phrase with its f0 and its durations scaled (bursts keep their length).
+Options scaled(const Options& o) {
+  if (!(o.pitch_scale > 0.0 && o.time_scale > 0.0)) {
+    throw std::invalid_argument("pitch and time scales must be positive");
+  }
+  Options s = o;
+  for (Segment& g : s.segments) {
+    g.f0_start_hz *= o.pitch_scale;
+    g.f0_end_hz *= o.pitch_scale;
+    if (g.kind != Segment::Kind::burst) g.duration_s *= o.time_scale;
+  }
+  return s;
+}
+
 }  // namespace
 
-Result synthesize(const Options& o) {
+Result synthesize(const Options& options) {
+  const Options o = scaled(options);
   Gauss rng(o.seed);
   Clean c = synthesize_clean(o, rng);
   const std::size_t n = c.voice.size();

@@ -68,6 +68,11 @@ struct Options {
   int babble_talkers = 6;  // number of synthetic talkers in babble-like noise
   double peak = 0.8;       // peak amplitude of the final signal (full scale 1)
   std::uint64_t seed = 1;  // random seed; same seed and options give the same sound
+  // Transformed versions of the same voice, the true targets of pitch and duration changes:
+  // every f0 of the phrase times pitch_scale, every stretch except the bursts (which keep their
+  // length) times time_scale. 1 leaves the phrase as given.
+  double pitch_scale = 1.0;
+  double time_scale = 1.0;
 };
 
 struct Result {

@@ -39,6 +39,8 @@ constexpr const char* kUsage =
     "  --talkers=N          talkers in babble noise (default 6)\n"
     "  --peak=X             peak amplitude, full scale 1 (default 0.8)\n"
     "  --seed=N             random seed (default 1)\n"
+    "  --pitch-scale=K      every f0 of the phrase times K (default 1)\n"
+    "  --time-scale=R       every stretch but the bursts R times as long (default 1)\n"
     "  --float              write 32-bit float samples instead of 16-bit integers\n"
     "  --help               print this help\n";
 
@@ -74,7 +76,9 @@ int main(int argc, char** argv) {
     kPeak,
     kSeed,
     kFloat,
-    kHelp
+    kHelp,
+    kPitchScale,
+    kTimeScale
   };
   const option longopts[] = {
       {"sr", required_argument, nullptr, kSr},
@@ -96,6 +100,8 @@ int main(int argc, char** argv) {
       {"seed", required_argument, nullptr, kSeed},
       {"float", no_argument, nullptr, kFloat},
       {"help", no_argument, nullptr, kHelp},
+      {"pitch-scale", required_argument, nullptr, kPitchScale},
+      {"time-scale", required_argument, nullptr, kTimeScale},
       {nullptr, 0, nullptr, 0},
   };
   glotsynth::Options o;
@@ -174,6 +180,12 @@ int main(int argc, char** argv) {
           break;
         case kFloat:
           enc = glotsynth::Encoding::float32;
+          break;
+        case kPitchScale:
+          o.pitch_scale = number(name, optarg);
+          break;
+        case kTimeScale:
+          o.time_scale = number(name, optarg);
           break;
         case kHelp:
           std::fputs(kUsage, stdout);
