@@ -3,6 +3,13 @@
 #include <cmath>
 #include <sstream>
 
+namespace {
+
+constexpr double kCoverS = 0.1;        // largest unmarked stretch at either end, seconds ...
+constexpr double kCoverPeriods = 4.0;  // ... or this many spacings of the end marks
+
+}  // namespace
+
 void check_marks(const PsoAnalysis& a, std::size_t n, double sr) {
   auto fail = [](const std::string& why) { throw PsolaError(why); };
   if (a.marks.empty()) fail("the analysis holds no pitch mark");
@@ -30,5 +37,17 @@ void check_marks(const PsoAnalysis& a, std::size_t n, double sr) {
       fail(s.str());
     }
     prev = m.pos;
+  }
+  // The analysis marks the whole sound; marks that stop short belong to a shorter sound.
+  const std::size_t k = a.marks.size();
+  const double head = k > 1 ? a.marks[1].pos - a.marks[0].pos : 0.0;
+  const double tail = k > 1 ? a.marks[k - 1].pos - a.marks[k - 2].pos : 0.0;
+  const double reach = kCoverS * sr;
+  if (a.marks.front().pos > std::max(reach, kCoverPeriods * head) ||
+      last - a.marks.back().pos > std::max(reach, kCoverPeriods * tail)) {
+    std::ostringstream s;
+    s << "its marks span samples " << a.marks.front().pos << " to " << a.marks.back().pos
+      << " of a sound of " << n << " samples: they were made for another sound";
+    fail(s.str());
   }
 }

@@ -10,8 +10,8 @@ namespace {
 // break point on either side of t is 0 (no glide from or to "keep").
 double target_f0(const Curve& c, double t) {
   if (c.empty() || t < c.front().first || t > c.back().first) return 0.0;
-  const auto hi = std::lower_bound(c.begin(), c.end(), t,
-                                   [](const auto& p, double x) { return p.first < x; });
+  const auto hi =
+      std::lower_bound(c.begin(), c.end(), t, [](const auto& p, double x) { return p.first < x; });
   if (hi->first == t) return hi->second;
   const auto lo = hi - 1;
   if (lo->second <= 0.0 || hi->second <= 0.0) return 0.0;

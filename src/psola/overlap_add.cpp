@@ -75,15 +75,15 @@ struct Accumulator {
 
 }  // namespace
 
-void overlap_add(const float* x, std::size_t n, const std::vector<Grain>& grains,
-                 std::size_t n_out, const SampleSink& sink, const Progress& progress) {
+void overlap_add(const float* x, std::size_t n, const std::vector<Grain>& grains, std::size_t n_out,
+                 const SampleSink& sink, const Progress& progress) {
   double reach_back = 1.0, reach_on = 1.0;  // longest rise and longest flat top + fall
   for (const Grain& g : grains) {
     reach_back = std::max(reach_back, g.left);
     reach_on = std::max(reach_on, g.flat + g.right);
   }
-  const std::size_t size = std::min(
-      n_out, kBlock + static_cast<std::size_t>(std::ceil(reach_back + reach_on)) + 4);
+  const std::size_t size =
+      std::min(n_out, kBlock + static_cast<std::size_t>(std::ceil(reach_back + reach_on)) + 4);
   Accumulator b;
   b.acc.assign(size, 0.0);
   b.sum.assign(size, 0.0);

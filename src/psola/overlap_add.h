@@ -18,5 +18,5 @@ using Progress = std::function<void(double fraction)>;
 // the windows' taper stays). Grains must be sorted by out_pos. The output goes to sink in
 // blocks as soon as no later grain can reach it; memory stays bounded by the block and the
 // longest grain. progress (may be empty) is called after each block.
-void overlap_add(const float* x, std::size_t n, const std::vector<Grain>& grains,
-                 std::size_t n_out, const SampleSink& sink, const Progress& progress);
+void overlap_add(const float* x, std::size_t n, const std::vector<Grain>& grains, std::size_t n_out,
+                 const SampleSink& sink, const Progress& progress);

@@ -18,5 +18,4 @@
 // noise does not buzz.
 [[nodiscard]] std::vector<Grain> place_grains(const std::vector<PsoMark>& marks,
                                               const std::vector<double>& out,
-                                              const std::vector<double>& pitch,
-                                              std::uint64_t seed);
+                                              const std::vector<double>& pitch, std::uint64_t seed);

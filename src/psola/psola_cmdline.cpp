@@ -10,13 +10,13 @@
 
 namespace {
 
-constexpr double kMaxIntonation = 4.0;  // |A| limit: 4 times the melody's excursions
+constexpr double kMaxIntonation = 4.0;   // |A| limit: 4 times the melody's excursions
 constexpr double kMaxTargetF0 = 2000.0;  // Hz, highest target f0 of an f0 curve
 
 struct Row {
-  const char* name;     // long option without "--"
-  const char* value;    // metavariable, null for a switch
-  const char* help;     // one line or more, already wrapped
+  const char* name;   // long option without "--"
+  const char* value;  // metavariable, null for a switch
+  const char* help;   // one line or more, already wrapped
   std::function<void(PsolaCommand&, const std::string&)> set;
 };
 
@@ -73,7 +73,8 @@ const std::vector<Row>& rows() {
        "time without changing its pitch, as unvoiced sound",
        [](PsolaCommand& c, const std::string&) { c.settings.hybrid = true; }},
       {"analysis", "DIR",
-       "read the analysis from DIR as it is, instead of PSO<base>/ beside IN\n"
+       "read the analysis from DIR (a folder or its 1PSO file) as it is, instead\n"
+       "of PSO<base>/ beside IN\n"
        "(which is brought up to date first by running the analysis)",
        [](PsolaCommand& c, const std::string& v) { c.analysis = v; }},
       {"seed", "N", "seed of the variation of repeated unvoiced grains (default 1)",

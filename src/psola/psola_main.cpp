@@ -21,7 +21,8 @@ constexpr const char* kProgram = "glotmark-psola";
 constexpr double kProgressFromS = 60.0;  // inputs at least this long show progress, seconds
 
 bool same_file(const std::string& a, const std::string& b) {
-  struct stat sa {}, sb {};
+  struct stat sa {
+  }, sb{};
   return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
          sa.st_ino == sb.st_ino;
 }
@@ -52,7 +53,7 @@ int run(const PsolaCommand& c) {
   if (access(c.in.c_str(), R_OK) != 0) throw PsolaError("cannot read the sound file " + c.in);
   if (same_file(c.in, c.out)) throw PsolaError("OUT is the input sound itself: " + c.out);
   const std::string pso =
-      c.analysis.empty() ? ensure_analysis(c.in, c.glotmark_args) : pso_file(c.analysis, c.in);
+      c.analysis.empty() ? ensure_analysis(c.in, c.glotmark_args) : find_pso(c.analysis, c.in);
   const PsoAnalysis a = read_pso(pso);
   const Sound s = read_sound(c.in);
   try {
@@ -63,8 +64,8 @@ int run(const PsolaCommand& c) {
   SoundWriter out(c.out, s.sr, s.sample_format, s.sample_width);
   const bool show = !c.quiet && static_cast<double>(s.x.size()) >= kProgressFromS * s.sr;
   (void)resynthesize(
-      s.x, s.sr, a, c.settings,
-      [&](const double* v, std::size_t n) { out.write(v, n); }, progress_line(show));
+      s.x, s.sr, a, c.settings, [&](const double* v, std::size_t n) { out.write(v, n); },
+      progress_line(show));
   out.commit();
   if (out.clipped() > 0) {
     std::cerr << kProgram << ": warning: " << out.clipped()

@@ -41,8 +41,7 @@ std::size_t output_length(const std::vector<PsoMark>& m, const std::vector<doubl
 }  // namespace
 
 std::size_t resynthesize(const std::vector<float>& x, double sr, const PsoAnalysis& a,
-                         const PsolaSettings& s, const SampleSink& sink,
-                         const Progress& progress) {
+                         const PsolaSettings& s, const SampleSink& sink, const Progress& progress) {
   check_factor("the pitch", s.pitch);
   check_factor("the duration", s.time);
   check_marks(a, x.size(), sr);

@@ -15,3 +15,7 @@ foreach(lib glotsynth gm_epochs gm_sdif gm_driver)
     target_link_libraries(test_${name} PRIVATE ${lib})
   endif()
 endforeach()
+# The resynthesis program, run by psola_test.cpp.
+if(TARGET glotmark-psola)
+  add_dependencies(test_${name} glotmark-psola)
+endif()
