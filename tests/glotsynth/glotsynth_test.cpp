@@ -267,3 +267,33 @@ TEST(Glotsynth, WavAndTruthFilesHoldWhatWasSynthesized) {
 }
 
 }  // namespace
+
+namespace {
+
+// The transformed versions of a phrase, the true targets of pitch and duration changes.
+TEST(Glotsynth, PitchAndTimeScalesTransformThePhrase) {
+  glotsynth::Options o;
+  o.sr = 16000.0;
+  o.jitter = 0.0;
+  o.segments = glotsynth::parse_segments("v:0.5:100-100,s:0.1,b:0.03,u:0.2,v:0.4:150-150");
+  const glotsynth::Result base = glotsynth::synthesize(o);
+  struct Case {
+    double pitch, time;
+  } cases[] = {{2.0, 1.0}, {0.5, 1.0}, {1.0, 2.0}, {1.0, 0.5}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "pitch " << c.pitch << " time " << c.time);
+    glotsynth::Options s = o;
+    s.pitch_scale = c.pitch;
+    s.time_scale = c.time;
+    const glotsynth::Result r = glotsynth::synthesize(s);
+    // Every stretch but the 30 ms burst scales with the time factor.
+    const double seconds = 0.03 + c.time * 1.2;
+    EXPECT_NEAR(static_cast<double>(r.signal.size()), seconds * o.sr, 1.0);
+    EXPECT_NEAR(static_cast<double>(r.gci_s.size()),
+                c.pitch * c.time * static_cast<double>(base.gci_s.size()), 2.0);
+  }
+  o.pitch_scale = 0.0;
+  EXPECT_THROW((void)glotsynth::synthesize(o), std::invalid_argument);
+}
+
+}  // namespace
