@@ -5,7 +5,7 @@
 
 // Package name and version printed by the help and the version output.
 inline constexpr const char* CMDLINE_PARSER_PACKAGE = "glotmark";
-inline constexpr const char* CMDLINE_PARSER_VERSION = "1.2";
+inline constexpr const char* CMDLINE_PARSER_VERSION = GLOTMARK_VERSION;  // project(VERSION) in CMake
 
 // Clears args_info, then fills it from argv with getopt_long. Returns 0 on success.
 // Ends the process itself: -h/-V print and exit 0 when met; a duplicate option, an

@@ -3,7 +3,7 @@
 if(TARGET lumbra)
   target_link_libraries(test_${name} PRIVATE lumbra)
 endif()
-foreach(program glotmark glotmark-dump glotmark-convert glotmark-corpus harmex_program glotsynth_program fake-harmex)
+foreach(program glotmark glotmark-dump glotmark-convert glotmark-corpus glotmark-plot harmex_program glotsynth_program fake-harmex)
   if(TARGET ${program})
     add_dependencies(test_${name} ${program})
   endif()

@@ -1,0 +1,163 @@
+// Figure data: column bins, tick values, and the readers that cut the shown range out of the
+// sound and the analysis files.
+#include <audiofile.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "lumbra/lumbra.h"
+#include "plot/column_bins.h"
+#include "plot/nice_ticks.h"
+#include "plot/plot_error.h"
+#include "plot/read_analysis.h"
+#include "plot/read_sound_bins.h"
+#include "run_program.h"
+
+namespace {
+
+TEST(ColumnBins, KeepsFewPointsAndTheirNeighboursOutsideTheRange) {
+  ColumnBins b(1.0, 2.0, 4);  // up to 8 exact points
+  for (double t = 0.0; t <= 3.0; t += 0.25) b.add(t, 10 * t);
+  b.add(1.5, std::numeric_limits<double>::quiet_NaN());
+  ASSERT_TRUE(b.exact());
+  EXPECT_EQ(b.count(), 5u);  // 1.0, 1.25, 1.5, 1.75, 2.0
+  const auto pts = b.points();
+  ASSERT_EQ(pts.size(), 7u);
+  EXPECT_DOUBLE_EQ(pts.front().t, 0.75);  // last one before the range
+  EXPECT_DOUBLE_EQ(pts.back().t, 2.25);   // first one after it
+  const auto r = b.value_range();
+  ASSERT_TRUE(r.has_value());
+  EXPECT_DOUBLE_EQ(r->first, 10.0);
+  EXPECT_DOUBLE_EQ(r->second, 20.0);
+}
+
+TEST(ColumnBins, ManyPointsBecomeTheMinimumAndMaximumOfEachColumn) {
+  const double sr = 1000.0;
+  ColumnBins b(0.0, 1.0, 10);
+  std::vector<float> v(1001);
+  for (std::size_t i = 0; i < v.size(); ++i)
+    v[i] = static_cast<float>(i % 100);  // saw, period 0.1 s
+  b.add_samples(0, sr, v.data(), static_cast<long>(v.size()));
+  EXPECT_FALSE(b.exact());
+  EXPECT_TRUE(b.points().empty());
+  EXPECT_EQ(b.count(), 1001u);
+  for (int c = 0; c < 9; ++c) {
+    EXPECT_TRUE(b.filled(c));
+    EXPECT_EQ(b.lo(c), 0.0f) << "column " << c;
+    EXPECT_EQ(b.hi(c), 99.0f) << "column " << c;
+  }
+  // t = 1.0 exactly falls into the last column with its own value.
+  EXPECT_EQ(b.lo(9), 0.0f);
+}
+
+TEST(NiceTicks, RoundStepsInsideTheRange) {
+  struct Case {
+    double lo, hi;
+    int wanted;
+    std::vector<double> values;
+  };
+  const Case cases[] = {
+      {0.0, 2.0, 4, {0.0, 0.5, 1.0, 1.5, 2.0}}, {1.05, 1.25, 4, {1.05, 1.10, 1.15, 1.20, 1.25}},
+      {-0.83, 0.83, 3, {-0.5, 0.0, 0.5}},       {0.0, 3600.0, 4, {0.0, 1000.0, 2000.0, 3000.0}},
+      {87.0, 176.0, 3, {100.0, 120.0, 140.0, 160.0}},
+  };
+  for (const Case& c : cases) {
+    const Ticks t = nice_ticks(c.lo, c.hi, c.wanted);
+    ASSERT_EQ(t.values.size(), c.values.size()) << c.lo << ".." << c.hi;
+    for (std::size_t i = 0; i < c.values.size(); ++i) EXPECT_NEAR(t.values[i], c.values[i], 1e-9);
+  }
+  EXPECT_EQ(tick_label(1.1, 0.05), "1.10");
+  EXPECT_EQ(tick_label(-0.5, 0.5), "-0.5");
+  EXPECT_EQ(tick_label(2000.0, 1000.0), "2000");
+  EXPECT_TRUE(nice_ticks(1.0, 1.0, 4).values.empty());
+}
+
+void write_ramp_wav(const std::string& path, int n, double sr) {
+  AFfilesetup setup = afNewFileSetup();
+  afInitFileFormat(setup, AF_FILE_WAVE);
+  afInitChannels(setup, AF_DEFAULT_TRACK, 1);
+  afInitSampleFormat(setup, AF_DEFAULT_TRACK, AF_SAMPFMT_FLOAT, 32);
+  afInitRate(setup, AF_DEFAULT_TRACK, sr);
+  AFfilehandle f = afOpenFile(path.c_str(), "w", setup);
+  afFreeFileSetup(setup);
+  ASSERT_NE(f, AF_NULL_FILEHANDLE);
+  std::vector<float> v(n);
+  for (int i = 0; i < n; ++i) v[i] = static_cast<float>(i) / n;
+  ASSERT_EQ(afWriteFrames(f, AF_DEFAULT_TRACK, v.data(), n), n);
+  ASSERT_EQ(afCloseFile(f), 0);
+}
+
+// The samples shown are those of the range, read across block boundaries.
+TEST(ReadSoundBins, ReadsOnlyTheRange) {
+  testsupport::ScratchDir dir;
+  const std::string path = dir / "ramp.wav";
+  const int n = 200000;  // longer than one read block
+  write_ramp_wav(path, n, 8000.0);
+  const SoundInfo info = sound_info(path);
+  EXPECT_EQ(info.samples, n);
+  EXPECT_EQ(info.sr, 8000.0);
+  ColumnBins b(10.0, 20.0, 50);  // samples 80000 .. 160000
+  read_sound_bins(path, b);
+  const auto r = b.value_range();
+  ASSERT_TRUE(r.has_value());
+  EXPECT_NEAR(r->first, 80000.0 / n, 1e-6);
+  EXPECT_NEAR(r->second, 160000.0 / n, 1e-6);
+  EXPECT_EQ(b.count(), 80001u);
+  EXPECT_THROW((void)sound_info(dir / "none.wav"), PlotError);
+}
+
+void write_curve(const std::string& path, const char* matrix, int n) {
+  SDIFEntity e;
+  ASSERT_TRUE(e.OpenWrite(path));
+  SDIFFrame f;
+  f.SetHeader(SdifStringToSignature("1EPC"), 0, 0.0);
+  SDIFMatrix m(SdifStringToSignature(matrix), n, 1);
+  for (int i = 0; i < n; ++i) m.Set(i, 0, static_cast<double>(i));
+  f.AddMatrix(std::move(m));
+  f.Write(e);
+  e.Close();
+}
+
+// Element i of an epoch curve is sample i: the range [from, to] shows elements from * sr to
+// to * sr.
+TEST(ReadAnalysis, CurveElementsAlignWithSamples) {
+  testsupport::ScratchDir dir;
+  const std::string stem = dir / "x";
+  write_curve(stem + ".1ECS.sdif", "1ECS", 4000);
+  PlotData d;
+  d.sr = 1000.0;
+  d.from = 1.5;
+  d.to = 2.5;
+  const auto items = analysis_files(stem);
+  const auto epochs = std::find_if(items.begin(), items.end(),
+                                   [](const ItemFile& i) { return i.item == Item::epochs; });
+  ASSERT_NE(epochs, items.end());
+  read_item(*epochs, 100, d);
+  ASSERT_TRUE(d.epochs.has_value());
+  const auto r = d.epochs->value_range();
+  ASSERT_TRUE(r.has_value());
+  EXPECT_EQ(r->first, 1500.0);
+  EXPECT_EQ(r->second, 2500.0);
+}
+
+TEST(ReadAnalysis, MalformedOrMissingFilesAreReportedWithTheirName) {
+  testsupport::ScratchDir dir;
+  const std::string stem = dir / "x";
+  { std::ofstream(stem + ".1FQ0.sdif") << "SDIF but not really"; }
+  PlotData d;
+  d.sr = 1000.0;
+  d.from = 0.0;
+  d.to = 1.0;
+  for (const ItemFile& it : analysis_files(stem)) {
+    if (it.item != Item::f0 && it.item != Item::marks) continue;
+    try {
+      read_item(it, 10, d);
+      ADD_FAILURE() << it.path << " read without a fault";
+    } catch (const PlotError& e) {
+      EXPECT_NE(std::string(e.what()).find(it.path), std::string::npos) << e.what();
+    }
+  }
+}
+
+}  // namespace
