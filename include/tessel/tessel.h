@@ -3,6 +3,7 @@
 // Usage, with `using namespace tessel;` (or qualify with tessel::):
 //
 //   TesselVector<double> x(n, 0.0);           // n zeros, a column vector (setcol(false): row)
+//   TesselVector<double> u(n, uninitialized); // n values left unset, to be overwritten
 //   TesselVector<double> y = {1.0, 2.0, 3.0};  // listed values
 //   x(0) = 1.0; x[1] = 2.0;                    // 0-based element access, no bounds check
 //   TesselVector<double> s = x;                // SHARES x's storage: s(0) = 5 changes x(0)
@@ -34,6 +35,8 @@
 //   TesselVector<cplx<double>> X = sig_proc::fft(x, 0);  // complex spectrum, no scaling
 //   TesselVector<double> mag = abs(X);                   // moduli
 //
+//   parallel::parallel_for(n, grain, [&](long b, long e, int worker) { ... });  // on threads
+//
 // Views point into their vector: they stay valid while it lives and is not resized.
 // Errors throw tessel::error ("tessel error: ..."); warnings go to standard error (VEPRINTF).
 #pragma once
@@ -47,5 +50,6 @@
 #include "tessel/tessel_indices.h"
 #include "tessel/tessel_lapack.h"
 #include "tessel/tessel_matrix_fun.h"
+#include "tessel/tessel_parallel.h"
 #include "tessel/tessel_sig_proc.h"
 #include "tessel/tessel_vec_fun.h"

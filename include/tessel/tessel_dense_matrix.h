@@ -31,6 +31,13 @@ class TesselMatrix {
         cols_(cols > 0 ? static_cast<int>(cols) : 0) {
     refresh();
   }
+  // rows x cols elements left uninitialised (for a trivial T), to be overwritten.
+  TesselMatrix(long rows, long cols, uninitialized_t)
+      : storage_(new storage_type(shape_size(rows, cols))),
+        rows_(rows > 0 ? static_cast<int>(rows) : 0),
+        cols_(cols > 0 ? static_cast<int>(cols) : 0) {
+    refresh();
+  }
   // The listed rows ({{a, b}, {c, d}} is [a b; c d]); rows shorter than the first are padded
   // with T().
   TesselMatrix(std::initializer_list<std::initializer_list<T>> rows)
@@ -107,7 +114,7 @@ class TesselMatrix {
     if (rows < 0) rows = 0;
     if (cols < 0) cols = 0;
     if (rows == rows_ && cols == cols_ && storage_) return;
-    auto fresh = refcnt_ptr<storage_type>(new storage_type(shape_size(rows, cols)));
+    auto fresh = refcnt_ptr<storage_type>(new storage_type(shape_size(rows, cols), T()));
     const int keep_r = std::min<int>(rows_, static_cast<int>(rows));
     const int keep_c = std::min<int>(cols_, static_cast<int>(cols));
     for (int c = 0; c < keep_c; ++c) {

@@ -360,6 +360,11 @@ class TesselVector : public detail::InPlaceOps<TesselVector<T, Tag>> {
         ischar_(ischar) {
     refresh();
   }
+  // n elements left uninitialised (for a trivial T), to be overwritten by the caller.
+  TesselVector(long n, uninitialized_t, bool iscol = true)
+      : storage_(new storage_type(static_cast<std::size_t>(n > 0 ? n : 0))), iscol_(iscol) {
+    refresh();
+  }
   // The listed elements, as a column vector.
   TesselVector(std::initializer_list<T> values) : storage_(new storage_type(values)) { refresh(); }
   // Shares the storage of o.
@@ -452,6 +457,14 @@ class TesselVector : public detail::InPlaceOps<TesselVector<T, Tag>> {
     if (n < 0) n = 0;
     if (n == size_ && storage_) return;
     own();
+    storage_->resize(static_cast<std::size_t>(n), T());
+    refresh();
+  }
+  // The same, the appended elements left uninitialised (for a trivial T).
+  void resize(long n, uninitialized_t) {
+    if (n < 0) n = 0;
+    if (n == size_ && storage_) return;
+    own();
     storage_->resize(static_cast<std::size_t>(n));
     refresh();
   }
@@ -533,11 +546,11 @@ class TesselVector : public detail::InPlaceOps<TesselVector<T, Tag>> {
       // Resizing may move our elements: read the source before that if it points into them.
       if (detail::overlaps(span_lo(), span_hi(), src.span_lo(), src.span_hi()) ||
           (storage_ && storage_.use_count() > 1)) {
-        TesselVector tmp(n);
+        TesselVector tmp(n, uninitialized);
         for (int i = 0; i < n; ++i) tmp.data_[i] = static_cast<T>(src[i]);
         own_or_steal(std::move(tmp));
       } else {
-        resize(n);
+        resize(n, uninitialized);
         for (int i = 0; i < n; ++i) data_[i] = static_cast<T>(src[i]);
       }
     } else if constexpr (std::is_same_v<S, TesselVector>) {
@@ -583,6 +596,8 @@ using Container::ConstVectorIndex;
 using Container::ConstVectorRange;
 using Container::ConstVectorSlice;
 using Container::TesselVector;
+using Container::uninitialized;
+using Container::uninitialized_t;
 using Container::VectorIndex;
 using Container::VectorRange;
 using Container::VectorSlice;

@@ -4,12 +4,23 @@
 #include <cstddef>
 #include <cstdlib>
 #include <new>
+#include <type_traits>
 #include <utility>
 
 namespace tessel::Container {
 
+// Tag of the constructions and resizes that leave the new elements of a trivial type
+// uninitialised, for storage that is about to be overwritten: a large buffer is then neither
+// zero-filled nor touched before its first real write.
+struct uninitialized_t {
+  explicit uninitialized_t() = default;
+};
+inline constexpr uninitialized_t uninitialized{};
+
 // Allocates with malloc and frees with free; a failed allocation throws std::bad_alloc.
 // malloc returns memory aligned for every fundamental type, which is all the containers need.
+// An element constructed without arguments is default-initialised (left uninitialised for a
+// trivial type): the containers pass T() explicitly wherever they promise zeros.
 template <class T>
 struct aligned_allocator {
   using value_type = T;
@@ -26,6 +37,15 @@ struct aligned_allocator {
     return static_cast<T*>(p);
   }
   void deallocate(T* p, std::size_t) noexcept { std::free(p); }
+
+  template <class U, class... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+  template <class U>
+  void construct(U* p) noexcept(std::is_nothrow_default_constructible_v<U>) {
+    ::new (static_cast<void*>(p)) U;
+  }
 
   template <class U>
   bool operator==(const aligned_allocator<U>&) const noexcept {

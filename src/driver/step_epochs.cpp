@@ -65,7 +65,8 @@ TesselVector<double> realloc_curve(RunState& s) {
   if (!(s.sr > 2.0 * kReallocHighPassHz)) error_end(s, epochs_msg::kReallocRateTooLow);
   TesselVector<double> curve, concentration;
   double scale = 0.0, ref_concentration = 0.0;
-  analyserealloc(s.signal, s.sr, s.f0_track, 0, curve, concentration, scale, ref_concentration);
+  analyserealloc(s.signal, s.sr, s.f0_track, 0, curve, concentration, scale, ref_concentration,
+                 false);
   return curve;
 }
 

@@ -31,7 +31,7 @@ void step_transients(RunState& s) {
     tessel::TesselVector<double> concentration;
     double scale = 0.0, ref_concentration = 0.0;
     analyserealloc(s.signal, s.sr, s.f0_track, kTransientMode, s.transients, concentration, scale,
-                   ref_concentration);
+                   ref_concentration, false);
     // An empty curve is refused before it is written, so that no later run reuses it.
     if (s.transients.size() == 0) error_end(s, kEmptyCurve);
     if (datato1EPC(s.transients, k1ECL, s.files.ecl, s.header()) != 0) error_end(s, "");

@@ -11,6 +11,9 @@
 // 0 before the first covered sample and ending at the last one; both are empty when the signal
 // has no frame (fewer than 4h + 201 samples). scale and ref_concentration: see
 // postmarktemporel. The f0 track is not used. Both vectors' orientation flags are toggled.
+// with_concentration false leaves concentration empty (one signal-long vector less). The frames
+// are analysed in blocks on tessel::parallel::thread_count() threads; the results do not
+// depend on their number.
 // The signal is high-passed at this frequency (Hz) before framing; sampling rates at or below
 // twice it leave no room for the filter and must not be analysed.
 inline constexpr double kReallocHighPassHz = 600.0;
@@ -19,4 +22,4 @@ void analyserealloc(const tessel::TesselVector<double>& signal, const double& sr
                     const tessel::TesselMatrix<double>& f0_track, long mode,
                     tessel::TesselVector<double>& curve,
                     tessel::TesselVector<double>& concentration, double& scale,
-                    double& ref_concentration);
+                    double& ref_concentration, bool with_concentration = true);

@@ -61,15 +61,13 @@ void fir_edges(const double* b, int taps, const double* xp, long n, long first, 
 
 }  // namespace
 
-TesselVector<double> fir_aligned(const TesselVector<double>& b, const TesselVector<double>& x,
-                                 long first, long count) {
-  TesselVector<double> out(count > 0 ? count : 0, 0.0);
+void fir_aligned(const TesselVector<double>& b, const TesselVector<double>& x, long first,
+                 long count, double* out) {
+  if (count <= 0) return;
   const long n = x.size();
   const int taps = b.size();
   const double* bp = b.data();
   const double* xp = x.data();
-  double* yp = out.data();
-  if (count <= 0) return out;
 
   // Outputs whose every term reads inside x: first + i - (taps - 1) >= 0 and first + i < n.
   const long inner_lo = std::clamp(taps - 1 - first, 0L, count);
@@ -77,7 +75,10 @@ TesselVector<double> fir_aligned(const TesselVector<double>& b, const TesselVect
   const long runs = (inner_hi - inner_lo) / kRun;
   const long run_end = inner_lo + runs * kRun;
 
-  fir_edges(bp, taps, xp, n, first, yp, 0, inner_lo);
+  // The edge stretches add their terms to zero; the runs write theirs.
+  std::fill(out, out + inner_lo, 0.0);
+  std::fill(out + run_end, out + count, 0.0);
+  fir_edges(bp, taps, xp, n, first, out, 0, inner_lo);
   if (runs > 0) {
     // Zero coefficients add nothing in the edge loop and are skipped here too, so that the
     // sums are the same bit for bit.
@@ -88,8 +89,14 @@ TesselVector<double> fir_aligned(const TesselVector<double>& b, const TesselVect
       coef.push_back(bp[k]);
       shift.push_back(first - k);
     }
-    fir_runs(coef.data(), shift.data(), static_cast<long>(coef.size()), xp, yp, inner_lo, run_end);
+    fir_runs(coef.data(), shift.data(), static_cast<long>(coef.size()), xp, out, inner_lo, run_end);
   }
-  fir_edges(bp, taps, xp, n, first, yp, run_end, count);
+  fir_edges(bp, taps, xp, n, first, out, run_end, count);
+}
+
+TesselVector<double> fir_aligned(const TesselVector<double>& b, const TesselVector<double>& x,
+                                 long first, long count) {
+  TesselVector<double> out(count > 0 ? count : 0, tessel::uninitialized);
+  fir_aligned(b, x, first, count, out.data());
   return out;
 }

@@ -11,3 +11,9 @@
 tessel::TesselVector<double> fir_aligned(const tessel::TesselVector<double>& b,
                                          const tessel::TesselVector<double>& x, long first,
                                          long count);
+
+// The same outputs written to out[0 .. count - 1], which need not be initialised (a block of a
+// longer output: outputs first .. first + count - 1 of the whole are the same values whatever
+// the blocks). Nothing is allocated beyond the list of non-zero coefficients.
+void fir_aligned(const tessel::TesselVector<double>& b, const tessel::TesselVector<double>& x,
+                 long first, long count, double* out);

@@ -18,3 +18,12 @@ void postmarktemporel(const tessel::TesselVector<tessel::cplx<double>>& z, const
                       tessel::TesselVector<double>& density,
                       tessel::TesselVector<double>& concentration, double& scale,
                       double& ref_concentration);
+
+// The same density and concentration placed on the sample grid from sample 0: curve(i) is the
+// density at 0-based sample i, 0 before the first covered sample and where the density has no
+// point, up to the last covered sample; *concentration likewise (not computed when null).
+// Summed in place in the curve's own storage: no signal-long temporary.
+void postmarkcurve(const tessel::TesselVector<tessel::cplx<double>>& z, double sr, long len,
+                   long hop, tessel::TesselVector<double>& curve,
+                   tessel::TesselVector<double>* concentration, double& scale,
+                   double& ref_concentration);

@@ -3,6 +3,7 @@
 // give are later rounded to grid points.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -53,6 +54,23 @@ TEST(FirAligned, EqualsPlainSumInCoefficientOrder) {
       }
       ASSERT_EQ(y[i], want) << "output " << i;
     }
+  }
+}
+
+// Blocks of a long output, written where nothing was initialised, give the whole output's
+// values: the reallocation analysis filters block by block on several threads.
+TEST(FirAligned, BlocksEqualTheWholeOutput) {
+  const TesselVector<double> b = noise(101, 5);
+  const TesselVector<double> x = noise(20000, 9);
+  const long first = 50, count = 20000;
+  const TesselVector<double> whole = fir_aligned(b, x, first, count);
+  for (const long block : {1L, 37L, 4096L, 19999L}) {
+    SCOPED_TRACE(block);
+    std::vector<double> out(static_cast<std::size_t>(count), std::nan(""));
+    for (long a = 0; a < count; a += block) {
+      fir_aligned(b, x, first + a, std::min(block, count - a), out.data() + a);
+    }
+    for (long i = 0; i < count; ++i) ASSERT_EQ(out[i], whole[i]) << "output " << i;
   }
 }
 

@@ -285,6 +285,48 @@ TEST(Postmarktemporel, DensityEqualsLiteralComputation) {
   }
 }
 
+// The curve form places the same density and concentration on the sample grid, bit for bit,
+// including a single frame (concentration by the one-instant rule) and unanimous votes.
+TEST(Postmarkcurve, EqualsTheDensityPlacedAtItsSamples) {
+  struct Case {
+    TesselVector<cplx<double>> z;
+    double sr;
+    long len, hop;
+    const char* why;
+  };
+  const Case cases[] = {
+      {records(400, 651, 551, 17, 11u), 44100.0, 551, 17, "epochs at 44.1 kHz"},
+      {records(150, 2305, 2205, 69, 3u), 44100.0, 2205, 69, "transients at 44.1 kHz"},
+      {records(1, 400, 277, 9, 7u), 22050.0, 277, 9, "a single frame"},
+      {TesselVector<cplx<double>>(33, cplx<double>(2000.5, 0.3)), 44100.0, 551, 17,
+       "every vote on one instant"},
+      {TesselVector<cplx<double>>(3, cplx<double>(kNaN, 0.5)), 16000.0, 201, 6, "no vote"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    TesselVector<int> s;
+    TesselVector<double> d, e, curve, conc, curve_only, unused;
+    double scale = 0.0, ref = 0.0, scale2 = 0.0, ref2 = 0.0;
+    postmarktemporel(c.z, c.sr, c.len, c.hop, s, d, e, scale, ref);
+    postmarkcurve(c.z, c.sr, c.len, c.hop, curve, &conc, scale2, ref2);
+    postmarkcurve(c.z, c.sr, c.len, c.hop, curve_only, nullptr, scale2, ref2);
+    EXPECT_EQ(scale2, scale);
+    EXPECT_EQ(ref2, ref);
+    const long total = s.size() > 0 ? s[0] + s.size() : 0;
+    ASSERT_EQ(curve.size(), total);
+    ASSERT_EQ(conc.size(), total);
+    ASSERT_EQ(curve_only.size(), total);
+    const long filled = std::min(s.size(), d.size());
+    for (long i = 0; i < total; ++i) {
+      const long k = s.size() > 0 ? i - s[0] : -1;  // index into the density, if covered
+      const bool covered = k >= 0 && k < filled;
+      ASSERT_EQ(curve[i], covered ? d[k] : 0.0) << "sample " << i;
+      ASSERT_EQ(curve_only[i], curve[i]) << "sample " << i;
+      ASSERT_EQ(conc[i], covered ? e[k] : 0.0) << "sample " << i;
+    }
+  }
+}
+
 // Every overlapping frame voting on one instant gives a peak of about 1, at that sample.
 TEST(Postmarktemporel, UnanimousVotesPeakNearOneAtTheirSample) {
   const long len = 551, hop = 17;

@@ -124,6 +124,16 @@ TEST(VectorBasics, ResizeKeepsHeadAndZeroFills) {
   EXPECT_EQ(values(v), (std::vector<double>{1, 2}));
   v.reserve(100);
   EXPECT_EQ(values(v), (std::vector<double>{1, 2}));
+  // Growing again inside the old capacity must not bring the old values back.
+  v.resize(3);
+  EXPECT_EQ(values(v), (std::vector<double>{1, 2, 0}));
+  // The uninitialised resize keeps the head too.
+  v.resize(50, uninitialized);
+  v.resize(2, uninitialized);
+  EXPECT_EQ(values(v), (std::vector<double>{1, 2}));
+  TesselVector<double> u(4, uninitialized, false);
+  EXPECT_EQ(u.size(), 4);
+  EXPECT_FALSE(u.iscol());
 }
 
 TEST(VectorBasics, TwoDimensionalResize) {
