@@ -64,6 +64,87 @@ double median_of(std::vector<double> v) {
   return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) * 0.5;
 }
 
+// What one thread reuses from frame to frame.
+struct FrameScratch {
+  std::map<int, Window> windows;
+  SpectreWorkspace ws;
+  std::vector<double> windowed, magnitude;
+  std::vector<double> peak_hz, harmonic_energy, band_energy, ratio, edge_bin;
+};
+
+struct FrameResult {
+  double coefficient = 0.0;
+  double cutoff = 0.0;  // Hz
+};
+
+// Voicing coefficient and cut-off frequency of one frame of the signal x at sr Hz; a frame
+// with no harmonic below fcmax gives 0 and 0.
+FrameResult analyse_frame(const Frame& fr, const double* x, double sr, double fcmax,
+                          FrameScratch& sc) {
+  const double half_sr = sr * 0.5;
+  const int L = fr.length;
+  const int half = (L - 1) / 2;
+  const int n = pow2_above(L);  // FFT size
+  const Window& win = window_of(sc.windows, L);
+
+  sc.windowed.resize(static_cast<size_t>(L));
+  const double* seg = x + (fr.centre - 1 - half);  // 0-based start of the frame
+  for (int j = 0; j < L; ++j) sc.windowed[j] = seg[j] * win.w[j];
+  const double f = fr.f0;
+  const double harmonics = std::floor(fcmax / f);
+  if (!(harmonics >= 1.0)) return {};
+  // More harmonics than bins cannot be resolved; the bin clamp below keeps reads in range.
+  const int H = static_cast<int>(std::min(harmonics, static_cast<double>(n)));
+  auto clamp_bin = [n](double b) { return std::clamp(b, 1.0, static_cast<double>(n)); };
+
+  // The bands end at half the sampling rate (bin n/2 + 1, 1-based) and the last search band
+  // may reach a little above it: the bins beyond both (and a spare one) are never read.
+  const double top_search = fversmatlab(H * f + kSearchHalfWidth * f, sr, n);
+  const int bins = static_cast<int>(clamp_bin(std::max(top_search + 1.0, n / 2 + 1.0)));
+  if (sc.magnitude.size() < static_cast<size_t>(n)) sc.magnitude.resize(static_cast<size_t>(n));
+  spectre(sc.windowed.data(), L, n, sc.ws, sc.magnitude.data(), nullptr, bins);
+  const double* mag = sc.magnitude.data();
+
+  sc.peak_hz.resize(H);
+  sc.harmonic_energy.resize(H);
+  sc.band_energy.resize(H);
+  sc.ratio.resize(H);
+  sc.edge_bin.resize(H + 1);
+  for (int k = 0; k < H; ++k) {
+    const double nominal = (k + 1) * f;
+    const int lo = static_cast<int>(clamp_bin(fversmatlab(nominal - kSearchHalfWidth * f, sr, n)));
+    const int hi = static_cast<int>(clamp_bin(fversmatlab(nominal + kSearchHalfWidth * f, sr, n)));
+    int p = lo;  // 1-based bin of the first largest magnitude in lo .. hi
+    for (int b = lo + 1; b <= hi; ++b) {
+      if (mag[b - 1] > mag[p - 1]) p = b;
+    }
+    sc.peak_hz[k] = matlabversf(static_cast<double>(p), sr, n);
+    const double amplitude = 2.0 * mag[p - 1] / win.sum;
+    sc.harmonic_energy[k] = amplitude * amplitude / 2.0 * win.sum_sq;
+  }
+
+  // Bands between the midpoints of consecutive peaks; a boundary bin counts in both bands.
+  sc.edge_bin[0] = fversmatlab(0.0, sr, n);
+  for (int k = 1; k < H; ++k) {
+    sc.edge_bin[k] = clamp_bin(fversmatlab(0.5 * (sc.peak_hz[k - 1] + sc.peak_hz[k]), sr, n));
+  }
+  sc.edge_bin[H] = clamp_bin(fversmatlab(half_sr, sr, n));
+  double sum_a = 0.0;
+  double sum_b = 0.0;
+  for (int k = 0; k < H; ++k) {
+    const int first = static_cast<int>(sc.edge_bin[k]) - 1;
+    const int last = static_cast<int>(sc.edge_bin[k + 1]) - 1;
+    double e = 0.0;
+    for (int b = first; b <= last; ++b) e += mag[b] * mag[b];
+    sc.band_energy[k] = 2.0 / n * e;
+    sc.ratio[k] = sc.band_energy[k] == 0.0 ? 1.0 : sc.harmonic_energy[k] / sc.band_energy[k];
+    sum_a += sc.harmonic_energy[k];
+    sum_b += sc.band_energy[k];
+  }
+  const double coefficient = sum_b == 0.0 ? 1.0 : sum_a / sum_b;
+  return {coefficient, sc.peak_hz[fc(sc.ratio.data(), H, kHarmonicThreshold)]};
+}
+
 }  // namespace
 
 void analysevoise(const tessel::TesselVector<double>& signal, double sr,
@@ -132,84 +213,23 @@ void analysevoise(const tessel::TesselVector<double>& signal, double sr,
   tessel::TesselVector<double> cut(nframes, 0.0);
   tessel::TesselVector<double> frame_time(nframes, 0.0);
 
-  std::map<int, Window> windows;
-  SpectreWorkspace ws;
-  std::vector<double> windowed, magnitude;
-  std::vector<double> peak_hz, harmonic_energy, band_energy, ratio, edge_bin;
+  // The frames are independent: they are split across threads, each with its own scratch.
   const double* x = signal.data();
-
-  for (int i = 0; i < nframes; ++i) {
-    const Frame& fr = frames[i];
-    const int L = fr.length;
-    const int half = (L - 1) / 2;
-    const int n = pow2_above(L);  // FFT size
-    const Window& win = window_of(windows, L);
-
-    windowed.resize(static_cast<size_t>(L));
-    const double* seg = x + (fr.centre - 1 - half);  // 0-based start of the frame
-    for (int j = 0; j < L; ++j) windowed[j] = seg[j] * win.w[j];
-    frame_time(i) = static_cast<double>(fr.centre - 1) / sr;
-    const double f = fr.f0;
-    const double harmonics = std::floor(fcmax / f);
-    if (!(harmonics >= 1.0)) {
-      // No harmonic below the maximum cut-off: no harmonic evidence of voicing.
-      coefficient(i) = 0.0;
-      cut(i) = 0.0;
-      continue;
-    }
-    // More harmonics than bins cannot be resolved; the bin clamp below keeps reads in range.
-    const int H = static_cast<int>(std::min(harmonics, static_cast<double>(n)));
-    auto clamp_bin = [n](double b) { return std::clamp(b, 1.0, static_cast<double>(n)); };
-
-    // The bands end at half the sampling rate (bin n/2 + 1, 1-based) and the last search band
-    // may reach a little above it: the bins beyond both (and a spare one) are never read.
-    const double top_search = fversmatlab(H * f + kSearchHalfWidth * f, sr, n);
-    const int bins = static_cast<int>(clamp_bin(std::max(top_search + 1.0, n / 2 + 1.0)));
-    if (magnitude.size() < static_cast<size_t>(n)) magnitude.resize(static_cast<size_t>(n));
-    spectre(windowed.data(), L, n, ws, magnitude.data(), nullptr, bins);
-    const double* mag = magnitude.data();
-
-    peak_hz.resize(H);
-    harmonic_energy.resize(H);
-    band_energy.resize(H);
-    ratio.resize(H);
-    edge_bin.resize(H + 1);
-    for (int k = 0; k < H; ++k) {
-      const double nominal = (k + 1) * f;
-      const int lo =
-          static_cast<int>(clamp_bin(fversmatlab(nominal - kSearchHalfWidth * f, sr, n)));
-      const int hi =
-          static_cast<int>(clamp_bin(fversmatlab(nominal + kSearchHalfWidth * f, sr, n)));
-      int p = lo;  // 1-based bin of the first largest magnitude in lo .. hi
-      for (int b = lo + 1; b <= hi; ++b) {
-        if (mag[b - 1] > mag[p - 1]) p = b;
-      }
-      peak_hz[k] = matlabversf(static_cast<double>(p), sr, n);
-      const double amplitude = 2.0 * mag[p - 1] / win.sum;
-      harmonic_energy[k] = amplitude * amplitude / 2.0 * win.sum_sq;
-    }
-
-    // Bands between the midpoints of consecutive peaks; a boundary bin counts in both bands.
-    edge_bin[0] = fversmatlab(0.0, sr, n);
-    for (int k = 1; k < H; ++k) {
-      edge_bin[k] = clamp_bin(fversmatlab(0.5 * (peak_hz[k - 1] + peak_hz[k]), sr, n));
-    }
-    edge_bin[H] = clamp_bin(fversmatlab(half_sr, sr, n));
-    double sum_a = 0.0;
-    double sum_b = 0.0;
-    for (int k = 0; k < H; ++k) {
-      const int first = static_cast<int>(edge_bin[k]) - 1;
-      const int last = static_cast<int>(edge_bin[k + 1]) - 1;
-      double e = 0.0;
-      for (int b = first; b <= last; ++b) e += mag[b] * mag[b];
-      band_energy[k] = 2.0 / n * e;
-      ratio[k] = band_energy[k] == 0.0 ? 1.0 : harmonic_energy[k] / band_energy[k];
-      sum_a += harmonic_energy[k];
-      sum_b += band_energy[k];
-    }
-    coefficient(i) = sum_b == 0.0 ? 1.0 : sum_a / sum_b;
-    cut(i) = peak_hz[fc(ratio.data(), H, kHarmonicThreshold)];
-  }
+  const int threads = tessel::parallel::thread_count();
+  std::vector<FrameScratch> scratch(static_cast<size_t>(threads));
+  constexpr long kFramesPerChunk = 64;
+  tessel::parallel::parallel_for(
+      nframes, kFramesPerChunk,
+      [&](long begin, long end, int worker) {
+        FrameScratch& sc = scratch[static_cast<size_t>(worker)];
+        for (long i = begin; i < end; ++i) {
+          const FrameResult r = analyse_frame(frames[i], x, sr, fcmax, sc);
+          frame_time(i) = static_cast<double>(frames[i].centre - 1) / sr;
+          coefficient(i) = r.coefficient;
+          cut(i) = r.cutoff;
+        }
+      },
+      threads);
 
   const tessel::TesselVector<double> coef_smooth = medfilt1(coefficient, kCoefMedianOrder);
   const tessel::TesselVector<double> cut_smooth = medfilt1(cut, kCutoffMedianOrder);
