@@ -65,7 +65,7 @@ py::dict read_file(const std::string& path) {
   SoundContext ctx;
   {
     py::gil_scoped_release unlocked;
-    f = read_analysis_file(path);
+    f = load_analysis_file(path);
     ctx = sound_context(path);
   }
   py::dict out;

@@ -105,7 +105,7 @@ std::vector<std::string> column_names(const SDIFTypeDeclarations& types, SdifSig
   return names;
 }
 
-AnalysisFile read_analysis_file(const std::string& path, const std::string& selection) {
+AnalysisFile load_analysis_file(const std::string& path, const std::string& selection) {
   AnalysisFile file;
   file.path = path;
   try {

@@ -42,4 +42,4 @@ std::vector<std::string> column_names(const SDIFTypeDeclarations& types, SdifSig
 // Reads the file at path entirely, optionally restricted by an SDIF selection of streams, frames,
 // matrices and times (not of columns or rows, which would detach the column names). Throws
 // ConvertError naming the file when it cannot be opened or is malformed.
-AnalysisFile read_analysis_file(const std::string& path, const std::string& selection = "");
+AnalysisFile load_analysis_file(const std::string& path, const std::string& selection = "");

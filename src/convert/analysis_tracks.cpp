@@ -35,7 +35,7 @@ void add_kinds(const std::string& mrk_path, std::vector<Mark>& marks) {
   const std::string vut = folder.dir + folder.base + ".1VUT.sdif";
   std::error_code ec;
   if (folder.base.empty() || !std::filesystem::is_regular_file(vut, ec)) return;
-  const AnalysisFile f = read_analysis_file(vut);
+  const AnalysisFile f = load_analysis_file(vut);
   const MatrixTable* t = f.find(kVUT);
   if (t == nullptr || t->times.size() != marks.size()) return;
   const auto kinds = marks_of(*t, true);
@@ -48,7 +48,7 @@ void add_kinds(const std::string& mrk_path, std::vector<Mark>& marks) {
 }  // namespace
 
 F0Track read_f0_sdif(const std::string& path) {
-  const AnalysisFile f = read_analysis_file(path);
+  const AnalysisFile f = load_analysis_file(path);
   const MatrixTable* t = f.find(kFQ0);
   if (t == nullptr || t->columns.empty()) {
     throw ConvertError(path + ": no 1FQ0 matrix in this file (not an f0 track)");
@@ -62,7 +62,7 @@ F0Track read_f0_sdif(const std::string& path) {
 }
 
 std::vector<Mark> read_marks(const std::string& path) {
-  const AnalysisFile f = read_analysis_file(path);
+  const AnalysisFile f = load_analysis_file(path);
   if (const MatrixTable* t = f.find(kVUT)) return marks_of(*t, true);
   if (const MatrixTable* t = f.find(kPEM)) {
     auto marks = marks_of(*t, false);
@@ -73,7 +73,7 @@ std::vector<Mark> read_marks(const std::string& path) {
 }
 
 std::vector<Zone> read_zones(const std::string& path, std::string& kind) {
-  const AnalysisFile f = read_analysis_file(path);
+  const AnalysisFile f = load_analysis_file(path);
   kind = f.header_value("SegmentType");
   const MatrixTable* b = f.find(kBEG);
   const MatrixTable* e = f.find(kEND);

@@ -126,7 +126,7 @@ Input input_kind(const std::string& path) {
 enum class Content { kF0, kMarks, kZones, kOther };
 
 Content sdif_content(const std::string& path) {
-  const AnalysisFile f = read_analysis_file(path, "");
+  const AnalysisFile f = load_analysis_file(path, "");
   for (const auto& t : f.matrices) {
     const std::string s = SdifSignatureToString(t.matrix_signature);
     if (s == "1FQ0") return Content::kF0;
