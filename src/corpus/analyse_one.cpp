@@ -112,7 +112,10 @@ Outcome run_watched(const std::vector<std::string>& argv, int log_fd, double tim
     }
     if (!reaped && ::waitpid(pid, &o.wstatus, WNOHANG) == pid) reaped = true;
     if (fds[0].fd < 0 && fds[1].fd < 0) {
-      if (!reaped) ::usleep(1000 * 10);
+      // Both streams ended: wait for the exit itself, at once unless a timeout is to be kept
+      // (a signal to the worker ends the blocking wait with EINTR).
+      if (!reaped && timeout_s <= 0.0 && ::waitpid(pid, &o.wstatus, 0) == pid) reaped = true;
+      if (!reaped && timeout_s > 0.0) ::usleep(2000);
       continue;
     }
     if (::poll(fds.data(), fds.size(), kPollMs) <= 0) continue;
@@ -264,6 +267,22 @@ int analyse_one(const std::string& out, const std::string& rel) {
     std::fprintf(stderr, "glotmark-corpus: %s\n", err.c_str());
   }
   return std::min(status, 255);
+}
+
+}  // namespace corpus
+
+namespace corpus {
+
+int analyse_files(const std::string& out, const std::vector<std::string>& rels) {
+  int result = 0;
+  for (const auto& rel : rels) {
+    const int status = analyse_one(out, rel);
+    if (stop_requested()) return 128 + g_stop_signal;
+    std::printf("%d\n", status);
+    std::fflush(stdout);
+    if (status != 0) result = 1;
+  }
+  return result;
 }
 
 }  // namespace corpus

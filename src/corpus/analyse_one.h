@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace corpus {
 
@@ -14,6 +15,12 @@ namespace corpus {
 // stops glotmark, removes the results and writes no row. Returns the row's status (0 success),
 // 128 + the signal that stopped the worker, or 2 when the run's settings cannot be read.
 [[nodiscard]] int analyse_one(const std::string& out, const std::string& rel);
+
+// The worker that GNU parallel starts: analyse_one on each file of rels in turn, printing each
+// file's status on its own line of standard output as soon as it is known (the runner counts
+// them for its progress line). Returns 0 when every file succeeded, 1 when some failed, and
+// 128 + the signal when it was stopped (the files left get no row).
+[[nodiscard]] int analyse_files(const std::string& out, const std::vector<std::string>& rels);
 
 // True once the worker got SIGINT, SIGTERM or SIGHUP (for callers that run files in a loop).
 [[nodiscard]] bool stop_requested();

@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -26,6 +27,7 @@ namespace fs = std::filesystem;
 constexpr int kBadCommandLine = 2;
 constexpr int kInterrupted = 130;
 constexpr int kDefaultMaxTasks = 100;
+constexpr std::size_t kMaxFilesPerJob = 16;
 
 int fail_start(const std::string& why) {
   std::fprintf(stderr, "glotmark-corpus: %s\n", why.c_str());
@@ -155,6 +157,16 @@ bool prepare(const CorpusOptions& o, Prepared& p, std::string& err) {
          write_name_list(state_dir(p.out) + "/runnable", p.runnable, err);
 }
 
+// Files per worker process: GNU parallel costs some milliseconds per process it starts, so each
+// worker takes several files, but few enough that every job slot still gets about 8 workers
+// and the last ones end close together.
+int files_per_job(std::size_t count, const ParallelRun& r) {
+  const long cores = ::sysconf(_SC_NPROCESSORS_ONLN);
+  const std::size_t slots = static_cast<std::size_t>(r.jobs > 0 ? r.jobs : std::max(1L, cores)) *
+                            std::max<std::size_t>(1, r.sshlogins.size());
+  return static_cast<int>(std::clamp<std::size_t>(count / (8 * slots), 1, kMaxFilesPerJob));
+}
+
 // Runs the files of jobs with GNU parallel (or in turn when it is missing and one job at a
 // time is asked for); false when the run could not start.
 bool run_jobs(const std::string& out, const std::vector<std::string>& jobs, int njobs,
@@ -175,6 +187,7 @@ bool run_jobs(const std::string& out, const std::vector<std::string>& jobs, int 
   r.count = jobs.size();
   r.jobs = njobs;
   r.sshlogins = o.sshlogins;
+  r.files_per_job = o.files_per_job > 0 ? o.files_per_job : files_per_job(jobs.size(), r);
   r.terminal = ::isatty(2) != 0;
   r.progress = !o.quiet && (r.terminal || o.progress);
   if (!write_name_list(r.jobs_file, jobs, err)) return false;
@@ -279,6 +292,12 @@ int collect(const CorpusOptions& o) {
 }  // namespace
 
 int corpus_main(int argc, const char* const* argv) {
+  // The worker GNU parallel starts: "--one OUT REL...", every word after OUT a file, whatever
+  // its first character.
+  if (argc >= 3 && std::string(argv[1]) == "--one") {
+    const std::string out = fs::absolute(argv[2]).lexically_normal().string();
+    return analyse_files(out, std::vector<std::string>(argv + 3, argv + argc));
+  }
   std::string err;
   const auto o = parse_corpus_options(argc, argv, err);
   if (!o) {
@@ -292,8 +311,6 @@ int corpus_main(int argc, const char* const* argv) {
     case Mode::kVersion:
       std::puts("glotmark-corpus 1.2");
       return 0;
-    case Mode::kOne:
-      return analyse_one(fs::absolute(o->out).lexically_normal().string(), o->one_file);
     case Mode::kCollect:
       return collect(*o);
     case Mode::kTask:

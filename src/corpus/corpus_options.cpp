@@ -92,6 +92,15 @@ const std::vector<OptionSpec>& option_table() {
        [](O& o, const std::string&, std::string&) { return o.progress = true; }},
       {"quiet", 'q', nullptr, "print no progress and no closing line", false,
        [](O& o, const std::string&, std::string&) { return o.quiet = true; }},
+      {"files-per-job", 0, "N",
+       "files analysed one after the other by each worker that GNU parallel starts (default: "
+       "enough for 8 workers per job slot, at most 16)",
+       false,
+       [](O& o, const std::string& v, std::string& e) {
+         if (to_int(v, 1, o.files_per_job)) return true;
+         e = "--files-per-job needs a whole number >= 1, not '" + v + "'";
+         return false;
+       }},
       {"sshlogin", 0, "LOGIN",
        "also run files on this machine (GNU parallel's --sshlogin: [N/]host, ':' for this "
        "one); OUT, CORPUS and the programs must be at the same paths there; repeatable",
@@ -144,11 +153,6 @@ const std::vector<OptionSpec>& option_table() {
        "only",
        false,
        [](O& o, const std::string&, std::string&) { return (o.mode = Mode::kCollect), true; }},
-      {"one", 0, "REL", "internal: analyse the one file OUT/REL (GNU parallel runs this)", true,
-       [](O& o, const std::string& v, std::string&) {
-         o.one_file = v;
-         return (o.mode = Mode::kOne), true;
-       }},
       {"help", 'h', nullptr, "print this help and exit", false,
        [](O& o, const std::string&, std::string&) { return (o.mode = Mode::kHelp), true; }},
       {"version", 'V', nullptr, "print the version and exit", false,
@@ -176,7 +180,7 @@ bool needs_value(const OptionSpec& s) {
 }
 
 bool check_positionals(CorpusOptions& o, const std::vector<std::string>& pos, std::string& err) {
-  const bool out_only = o.mode == Mode::kTask || o.mode == Mode::kCollect || o.mode == Mode::kOne;
+  const bool out_only = o.mode == Mode::kTask || o.mode == Mode::kCollect;
   const std::size_t wanted = out_only ? 1 : 2;
   if (pos.size() != wanted) {
     err = out_only ? "this mode takes the output folder OUT only"

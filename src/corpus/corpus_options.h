@@ -14,7 +14,6 @@ enum class Mode {
   kSlurm,    // write (and with --submit submit) the Slurm array job
   kTask,     // one task of that array job: analyse one chunk of the stored file list
   kCollect,  // merge the results found under OUT into OUT/summary.csv
-  kOne,      // the per-file worker that GNU parallel calls (not for users)
   kHelp,
   kVersion,
 };
@@ -27,9 +26,10 @@ struct CorpusOptions {
   std::vector<std::string> glotmark_options{"-S"};  // the options after "--"
   std::vector<std::string> extensions;              // --ext, lower case, without the dot
   int jobs = 0;                                     // --jobs; 0 = one per core
-  double timeout_s = 0.0;                           // --timeout per file, seconds; 0 = none
-  bool resume = false;                              // --resume
-  bool retry_failed = false;                        // --retry-failed (implies --resume)
+  int files_per_job = 0;               // --files-per-job; 0 = chosen from the number of files
+  double timeout_s = 0.0;              // --timeout per file, seconds; 0 = none
+  bool resume = false;                 // --resume
+  bool retry_failed = false;           // --retry-failed (implies --resume)
   bool progress = false;               // --progress: also when stderr is not a terminal
   bool quiet = false;                  // --quiet: no progress, no final line
   std::vector<std::string> sshlogins;  // --sshlogin, handed to GNU parallel
@@ -39,8 +39,10 @@ struct CorpusOptions {
   bool submit = false;
   std::vector<std::string> sbatch_options;  // --sbatch-option, one #SBATCH line each
   int task_id = -1;                         // --task K (default: $SLURM_ARRAY_TASK_ID)
-  std::string one_file;                     // --one OUT REL: REL
 };
+
+// The worker that GNU parallel starts is not an option of the table: "glotmark-corpus --one
+// OUT REL..." (see corpus_main).
 
 // Parses argv. Returns the record, or nullopt after writing the reason and a pointer to --help
 // on err (the caller exits with status 2). --help and --version set the mode and stop.

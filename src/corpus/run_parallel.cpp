@@ -2,10 +2,12 @@
 #include "corpus/run_parallel.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -39,28 +41,25 @@ std::string clock_text(double s) {
   return buf;
 }
 
-// Reads the job log lines added since offset: one per finished job, the exit value in the 7th
-// tab-separated field.
-void read_joblog(const std::string& path, std::streamoff& offset, RunCounts& c) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return;
-  in.seekg(offset);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (in.eof()) break;  // a line still being written: read it next time
-    offset += static_cast<std::streamoff>(line.size() + 1);
-    std::istringstream fields(line);
-    std::string f[7];
-    for (auto& x : f) std::getline(fields, x, '\t');
-    if (f[0].empty() || f[0].find_first_not_of("0123456789") != std::string::npos) continue;
+// Counts the complete status lines of text (one per finished file, "0" for a success) and
+// keeps an incomplete last line for the next call.
+void count_status_lines(std::string& text, RunCounts& c) {
+  std::size_t start = 0;
+  for (std::size_t nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1) {
+    const std::string line = text.substr(start, nl - start);
+    if (line.empty() || line.find_first_not_of("0123456789") != std::string::npos) continue;
     ++c.done;
-    if (f[6] != "0") ++c.failed;
+    if (line != "0") ++c.failed;
   }
+  text.erase(0, start);
 }
 
 std::vector<std::string> parallel_argv(const ParallelRun& r) {
-  std::vector<std::string> a = {r.parallel,   "--will-cite", "--halt",   "never",       "--null",
-                                "--arg-file", r.jobs_file,   "--joblog", "+" + r.joblog};
+  std::vector<std::string> a = {r.parallel, "--will-cite", "--halt", "never", "--null",
+                                "--arg-file", r.jobs_file, "--joblog", "+" + r.joblog,
+                                // each worker prints a line per file: pass them on at once
+                                "--line-buffer", "--max-args",
+                                std::to_string(std::max(1, r.files_per_job))};
   if (r.jobs > 0) a.insert(a.end(), {"--jobs", std::to_string(r.jobs)});
   for (const auto& s : r.sshlogins) a.insert(a.end(), {"--sshlogin", s});
   if (!r.sshlogins.empty()) {
@@ -68,11 +67,11 @@ std::vector<std::string> parallel_argv(const ParallelRun& r) {
   }
   // The command is shell text with only {} to replace; the paths travel in the environment, so
   // that no brace or quote of theirs is taken for one of GNU parallel's replacement strings.
-  a.push_back(R"(exec "$GLOTMARK_CORPUS_SELF" --one {} "$GLOTMARK_CORPUS_OUT")");
+  a.push_back(R"(exec "$GLOTMARK_CORPUS_SELF" --one "$GLOTMARK_CORPUS_OUT" {})");
   return a;
 }
 
-pid_t start_parallel(const ParallelRun& r, std::string& err) {
+pid_t start_parallel(const ParallelRun& r, int out_fd, std::string& err) {
   const auto argv = parallel_argv(r);
   std::vector<std::string> env = {"GLOTMARK_CORPUS_SELF=" + r.self, "GLOTMARK_CORPUS_OUT=" + r.out,
                                   "PARALLEL_SHELL=/bin/sh"};
@@ -91,6 +90,7 @@ pid_t start_parallel(const ParallelRun& r, std::string& err) {
   ::setpgid(0, 0);
   const int in = ::open("/dev/null", O_RDONLY);
   ::dup2(in, 0);
+  ::dup2(out_fd, 1);
   ::execve(cargv[0], cargv.data(), cenv.data());
   std::fprintf(stderr, "glotmark-corpus: cannot run %s: %s\n", cargv[0], std::strerror(errno));
   ::_exit(127);
@@ -161,28 +161,42 @@ RunCounts run_parallel(const ParallelRun& r) {
   RunCounts c;
   const Interrupts interrupts;
   g_interrupt = 0;
-  std::streamoff offset = 0;
-  {
-    std::ifstream log(r.joblog, std::ios::binary | std::ios::ate);
-    if (log) offset = log.tellg();
+  int fds[2];
+  if (::pipe2(fds, O_CLOEXEC) != 0) {
+    c.error = std::string("cannot make a pipe: ") + std::strerror(errno);
+    return c;
   }
-  const pid_t pid = start_parallel(r, c.error);
-  if (pid < 0) return c;
+  const pid_t pid = start_parallel(r, fds[1], c.error);
+  ::close(fds[1]);
+  if (pid < 0) {
+    ::close(fds[0]);
+    return c;
+  }
   ProgressLine line(r);
-  bool forwarded = false;
+  bool forwarded = false, reaped = false, open = true;
   int wstatus = 0;
-  for (;;) {
-    if (g_interrupt != 0 && !forwarded) {
+  std::string pending;
+  while (open || !reaped) {
+    if (g_interrupt != 0 && !forwarded && !reaped) {
       ::kill(pid, SIGINT);  // GNU parallel then sends SIGTERM to the running workers
       forwarded = true;
       c.interrupted = true;
     }
-    const pid_t w = ::waitpid(pid, &wstatus, WNOHANG);
-    read_joblog(r.joblog, offset, c);
-    if (w == pid) break;
+    if (!reaped && ::waitpid(pid, &wstatus, WNOHANG) == pid) reaped = true;
+    pollfd p{fds[0], POLLIN, 0};
+    if (open && ::poll(&p, 1, kWatchMs) > 0) {
+      char buf[4096];
+      const ssize_t n = ::read(fds[0], buf, sizeof buf);
+      if (n > 0) pending.append(buf, static_cast<std::size_t>(n));
+      if (n == 0 || (n < 0 && errno != EINTR)) open = false;
+      count_status_lines(pending, c);
+    } else if (!open) {
+      ::usleep(kWatchMs * 1000);
+    }
     line.update(c, false);
-    ::usleep(kWatchMs * 1000);
   }
+  ::close(fds[0]);
+  c.interrupted = c.interrupted || g_interrupt != 0;
   line.update(c, true);
   if (WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 127 && c.done == 0) {
     c.error = "cannot run GNU parallel (" + r.parallel + ")";

@@ -15,22 +15,24 @@ struct ParallelRun {
   std::string joblog;                 // GNU parallel's job log, appended to
   std::size_t count = 0;              // files in jobs_file
   int jobs = 0;                       // files at once (per machine); 0 = one per core
+  int files_per_job = 1;              // files given to each worker process
   std::vector<std::string> sshlogins;
   bool progress = false;  // draw the progress line on standard error
   bool terminal = false;  // ... redrawn in place (else one line every few seconds)
 };
 
 struct RunCounts {
-  std::size_t done = 0;    // jobs that ended (job log lines)
+  std::size_t done = 0;    // files that ended
   std::size_t failed = 0;  // of which with a non-zero status
   bool interrupted = false;
   std::string error;  // GNU parallel could not be started
 };
 
-// Runs "glotmark-corpus --one REL OUT" for every REL of the jobs file through GNU parallel
-// (its own process group, so that an interruption reaches it once, from here) and waits for
-// it. SIGINT, SIGTERM or SIGHUP make GNU parallel stop the running workers; the counts then say
-// interrupted. Never throws.
+// Runs "glotmark-corpus --one OUT REL..." on the files of the jobs file, files_per_job at a time,
+// through GNU parallel (its own process group, so that an interruption reaches it once, from
+// here) and waits for it, counting the status lines of the workers for the progress line. SIGINT,
+// SIGTERM or SIGHUP make GNU parallel stop the running workers; the counts then say interrupted.
+// Never throws.
 [[nodiscard]] RunCounts run_parallel(const ParallelRun& run);
 
 // Runs the worker in this process for every file of rels, one after the other (where GNU
