@@ -121,9 +121,14 @@ bool list_sounds(const std::string& corpus, const std::vector<std::string>& exte
     return false;
   }
   sounds.clear();
-  const bool ok = fs::is_directory(status)
-                      ? list_folder(where, extensions, exclude, sounds, warnings, err)
-                      : list_file(where, root, sounds, err);
+  bool ok = true;
+  if (fs::is_directory(status)) {
+    ok = list_folder(where, extensions, exclude, sounds, warnings, err);
+  } else if (has_sound_extension(where, extensions)) {
+    sounds.push_back({where.filename().string(), where.string(), ""});  // one sound, not a list
+  } else {
+    ok = list_file(where, root, sounds, err);
+  }
   if (!ok) return false;
   for (auto& s : sounds) {
     if (fs::path(s.source).is_relative()) s.source = fs::absolute(s.source).string();

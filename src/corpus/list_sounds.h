@@ -17,7 +17,8 @@ struct SoundEntry {
 // extensions (lower case, compared without case), or every path of the list file corpus (one a
 // line; blank lines and lines starting with '#' are skipped; relative paths are taken from the
 // current folder and mirrored relative to root, or when root is empty to the deepest folder
-// that holds them all). Sorted by rel, duplicates dropped; sounds that would share a result
+// that holds them all); a corpus that is itself a sound file is a corpus of that one file.
+// Sorted by rel, duplicates dropped; sounds that would share a result
 // folder (a.wav, a.aif) are kept with a reason in refused. Returns false with err set when
 // corpus cannot be read or a listed path lies outside root; unreadable subfolders are named in
 // warnings and skipped.
