@@ -9,6 +9,7 @@
 
 #include "driver/check_cmdline.h"
 #include "driver/cmdline.h"
+#include "driver/helper_path.h"
 #include "driver/resolve_input.h"
 #include "driver/run_program.h"
 #include "driver/runstate.h"
@@ -124,8 +125,9 @@ int run(RunState& s, int argc, char** argv) {
     std::cout << " Length (seconds) : " << s.duration << std::endl;
   }
 
-  if (run_program({s.program_dir + kCreateDirScript, s.outdir}) != 0)
-    error_end(s, kCannotCreateDir);
+  const std::string script =
+      helper_path(s.program_dir, kCreateDirScript).value_or(s.program_dir + kCreateDirScript);
+  if (run_program({script, s.outdir}) != 0) error_end(s, kCannotCreateDir);
 
   step_f0(s);
   step_epochs(s);

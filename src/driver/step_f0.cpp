@@ -1,11 +1,10 @@
 // Step 1: the f0 track, from the f0 program, from the user's file or read back.
-#include <unistd.h>
-
 #include <iostream>
 #include <string>
 
 #include "driver/clean_f0.h"
 #include "driver/f0_command.h"
+#include "driver/helper_path.h"
 #include "driver/reuse.h"
 #include "driver/runstate.h"
 #include "sdif/FQ0tomatrix.h"
@@ -18,11 +17,10 @@ const char kF0Program[] = "harmex";
 const char kEmptyF0[] =
     "\n *** Error *** \n -> size of f0 data null ! \n *** Exiting from the program ***\n";
 
-// The f0 program beside this program's own executable when there is one, else by PATH.
+// The f0 program beside this program (as invoked, then as installed) when there is one, else
+// by PATH.
 std::string f0_program(const RunState& s) {
-  const std::string beside = s.program_dir + kF0Program;
-  if (!s.program_dir.empty() && access(beside.c_str(), X_OK) == 0) return beside;
-  return kF0Program;
+  return helper_path(s.program_dir, kF0Program).value_or(kF0Program);
 }
 
 }  // namespace

@@ -19,3 +19,10 @@ endforeach()
 if(TARGET glotmark-psola)
   add_dependencies(test_${name} glotmark-psola)
 endif()
+# The install test installs the build into a scratch prefix; every installed program (and so
+# every program of programs/) must be built first.
+foreach(program ${installed_programs})
+  add_dependencies(test_${name} ${program})
+endforeach()
+target_compile_definitions(test_${name} PRIVATE GLOTMARK_CMAKE_COMMAND="${CMAKE_COMMAND}"
+                                                GLOTMARK_BUILD_DIR="${CMAKE_BINARY_DIR}")
