@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project builds with; does nothing when all are present.
 set -euo pipefail
-packages=(cmake make g++ pkg-config libaudiofile-dev liblapack-dev libfftw3-dev libgtest-dev parallel libcairo2-dev fonts-dejavu-core pybind11-dev python3-dev python3-numpy)
+packages=(cmake make g++ pkg-config libaudiofile-dev liblapack-dev libfftw3-dev libgtest-dev parallel libcairo2-dev fonts-dejavu-core pybind11-dev python3-dev python3-numpy groff-base man-db)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
