@@ -35,23 +35,50 @@ struct Accumulator {
   // Adds one grain; lo..hi are absolute output indices inside the buffer.
   void add(const float* x, std::size_t n, const Grain& g, long lo, long hi) {
     const long shift = std::lround(g.out_pos - g.in_pos);
+    const auto nn = static_cast<long>(n);
+    if (!g.reversed && lo - shift >= 0 && hi - shift < nn) {
+      add_inside(x, shift, g, lo, hi);
+      return;
+    }
     const long ci = std::lround(g.in_pos), co = std::lround(g.out_pos);
-    const double inv_left = 1.0 / g.left, inv_right = 1.0 / g.right;
-    const double top_end = g.out_pos + g.flat;
-    const long nn = static_cast<long>(n);
     double* a = acc.data() - static_cast<long>(base);
     double* s = sum.data() - static_cast<long>(base);
     for (long k = lo; k <= hi; ++k) {
-      const double pos = static_cast<double>(k);
-      double w = 1.0;
-      if (pos < g.out_pos) {
-        w = kHalf((g.out_pos - pos) * inv_left);
-      } else if (pos > top_end) {
-        w = kHalf((pos - top_end) * inv_right);
-      }
+      const double w = weight(g, static_cast<double>(k));
       const long i = g.reversed ? ci + co - k : k - shift;
-      const double v = i >= 0 && i < nn ? static_cast<double>(x[i]) : 0.0;
-      a[k] += w * v;
+      a[k] += i >= 0 && i < nn ? w * static_cast<double>(x[i]) : 0.0;
+      s[k] += w;
+    }
+  }
+
+  static double weight(const Grain& g, double pos) {
+    if (pos < g.out_pos) return kHalf((g.out_pos - pos) / g.left);
+    if (pos > g.out_pos + g.flat) return kHalf((pos - g.out_pos - g.flat) / g.right);
+    return 1.0;
+  }
+
+  // The common case: the grain reads inside the sound, forwards; output index k takes input
+  // sample k - shift. Rise, flat top and fall in three branch-free loops.
+  void add_inside(const float* x, long shift, const Grain& g, long lo, long hi) {
+    double* a = acc.data() - static_cast<long>(base);
+    double* s = sum.data() - static_cast<long>(base);
+    const long rise_end = std::min(hi, static_cast<long>(std::floor(g.out_pos)));
+    const double top_end = g.out_pos + g.flat;
+    const long flat_end = std::min(hi, static_cast<long>(std::floor(top_end)));
+    const double inv_left = 1.0 / g.left, inv_right = 1.0 / g.right;
+    long k = lo;
+    for (; k <= rise_end; ++k) {
+      const double w = kHalf((g.out_pos - static_cast<double>(k)) * inv_left);
+      a[k] += w * static_cast<double>(x[k - shift]);
+      s[k] += w;
+    }
+    for (; k <= flat_end; ++k) {
+      a[k] += static_cast<double>(x[k - shift]);
+      s[k] += 1.0;
+    }
+    for (; k <= hi; ++k) {
+      const double w = kHalf((static_cast<double>(k) - top_end) * inv_right);
+      a[k] += w * static_cast<double>(x[k - shift]);
       s[k] += w;
     }
   }

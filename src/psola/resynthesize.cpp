@@ -4,12 +4,12 @@
 #include <cmath>
 
 #include "psola/check_marks.h"
-#include "psola/edge_marks.h"
 #include "psola/interval_pitch.h"
-#include "psola/interval_rates.h"
 #include "psola/place_grains.h"
 #include "psola/set_extents.h"
 #include "psola/split_bands.h"
+#include "psola/time_map.h"
+#include "psola/widen_transients.h"
 
 namespace {
 
@@ -19,25 +19,6 @@ void check_factor(const char* what, double v) {
   }
 }
 
-// Output positions of the marks under the duration factors, sample 0 staying at 0.
-std::vector<double> output_positions(const std::vector<PsoMark>& m, const std::vector<double>& r) {
-  std::vector<double> out(m.size());
-  out[0] = m[0].pos * r[0];
-  for (std::size_t i = 0; i + 1 < m.size(); ++i) {
-    out[i + 1] = out[i] + r[i] * (m[i + 1].pos - m[i].pos);
-  }
-  return out;
-}
-
-// Output length: where input sample n lands.
-std::size_t output_length(const std::vector<PsoMark>& m, const std::vector<double>& out,
-                          const std::vector<double>& r, std::size_t n) {
-  const double end = static_cast<double>(n);
-  std::size_t i = 0;
-  while (i + 2 < m.size() && m[i + 1].pos <= end) ++i;
-  return static_cast<std::size_t>(std::max(0.0, std::round(out[i] + r[i] * (end - m[i].pos))));
-}
-
 }  // namespace
 
 std::size_t resynthesize(const std::vector<float>& x, double sr, const PsoAnalysis& a,
@@ -45,10 +26,10 @@ std::size_t resynthesize(const std::vector<float>& x, double sr, const PsoAnalys
   check_factor("the pitch", s.pitch);
   check_factor("the duration", s.time);
   check_marks(a, x.size(), sr);
-  const std::vector<PsoMark> m = edge_marks(a.marks, x.size(), sr);
-  const std::vector<double> r = interval_rates(m, sr, s);
-  const std::vector<double> out = output_positions(m, r);
-  const std::size_t n_out = output_length(m, out, r, x.size());
+  const TimeMap map = time_map(widen_transients(a.marks, x, sr), x.size(), sr, s);
+  const std::vector<PsoMark>& m = map.marks;
+  const std::vector<double>& out = map.out;
+  const std::size_t n_out = map.n_out;
   std::vector<Grain> g = place_grains(m, out, interval_pitch(m, sr, s), s.seed);
   set_extents(g);
   if (!s.hybrid) {

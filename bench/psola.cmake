@@ -1,0 +1,1 @@
+target_link_libraries(bench_psola PRIVATE gm_psola)
