@@ -313,8 +313,8 @@ int bursts(const std::vector<float>& y, std::vector<double>* at = nullptr) {
   int count = 0;
   std::size_t last = 0;
   for (std::size_t i = 6; i < e.size(); ++i) {
-    const double before = *std::max_element(e.begin() + static_cast<long>(i) - 6,
-                                            e.begin() + static_cast<long>(i));
+    const double before =
+        *std::max_element(e.begin() + static_cast<long>(i) - 6, e.begin() + static_cast<long>(i));
     if (e[i] > 30.0 * before && e[i] > 1e-4 * top && e[i] >= 0.03 * plain[i] &&
         (count == 0 || i >= last + 10)) {
       ++count;
@@ -424,8 +424,7 @@ void accuracy(const Args& args, const fs::path& tmp) {
     s.time = c.r;
     s.hybrid = args.hybrid;
     const std::vector<float> y = to_float(resynth(m.x, m.analysis, s));
-    const TimeMap map =
-        time_map(widen_transients(m.analysis.marks, m.x, kSr), m.x.size(), kSr, s);
+    const TimeMap map = time_map(widen_transients(m.analysis.marks, m.x, kSr), m.x.size(), kSr, s);
     const ToInput ours = [&map](double t) { return map_back(map, t * kSr) / kSr; };
     print_row("ours", measure(what, y, m, c.k, c.r, target.signal, ours, args, tmp));
     if (std::getenv("BURSTS")) {
@@ -449,7 +448,8 @@ void accuracy(const Args& args, const fs::path& tmp) {
         std::printf("\n   marks:");
         for (const PsoMark& k : m.analysis.marks) {
           if (std::abs(k.pos / kSr - u) < 0.03) {
-            std::printf(" %+.1f%c", (k.pos / kSr - u) * 1000, k.transient ? 'T' : (k.voiced ? 'V' : 'U'));
+            std::printf(" %+.1f%c", (k.pos / kSr - u) * 1000,
+                        k.transient ? 'T' : (k.voiced ? 'V' : 'U'));
           }
         }
         std::printf("\n");

@@ -5,6 +5,7 @@
 
 #include "psola/check_marks.h"
 #include "psola/interval_pitch.h"
+#include "psola/keep_reversible.h"
 #include "psola/place_grains.h"
 #include "psola/set_extents.h"
 #include "psola/split_bands.h"
@@ -32,6 +33,7 @@ std::size_t resynthesize(const std::vector<float>& x, double sr, const PsoAnalys
   const std::size_t n_out = map.n_out;
   std::vector<Grain> g = place_grains(m, out, interval_pitch(m, sr, s), s.seed);
   set_extents(g);
+  keep_reversible(g, x.data(), x.size());
   if (!s.hybrid) {
     overlap_add(x.data(), x.size(), g, n_out, sink, progress);
     return n_out;
@@ -46,6 +48,7 @@ std::size_t resynthesize(const std::vector<float>& x, double sr, const PsoAnalys
   moved.intonation.reset();
   std::vector<Grain> gh = place_grains(m, out, interval_pitch(m, sr, moved), s.seed);
   set_extents(gh);
+  keep_reversible(gh, b.high.data(), b.high.size());
   std::vector<float> high;
   high.reserve(n_out);
   overlap_add(b.high.data(), b.high.size(), gh, n_out,

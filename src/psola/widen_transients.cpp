@@ -5,12 +5,12 @@
 
 namespace {
 
-constexpr double kFrameS = 0.001;   // energy frames, seconds
-constexpr int kBefore = 6;          // frames an attack is compared with
-constexpr double kSearchS = 0.02;   // the attack lies this close to the flagged marks, seconds
-constexpr double kDecayDb = 20.0;   // the burst ends this far below its peak, dB
-constexpr double kMaxBurstS = 0.04; // and at most this long after its attack, seconds
-constexpr double kRise = 1.5;       // a frame this much louder than the one before ends the decay
+constexpr double kFrameS = 0.001;    // energy frames, seconds
+constexpr int kBefore = 6;           // frames an attack is compared with
+constexpr double kSearchS = 0.02;    // the attack lies this close to the flagged marks, seconds
+constexpr double kDecayDb = 20.0;    // the burst ends this far below its peak, dB
+constexpr double kMaxBurstS = 0.04;  // and at most this long after its attack, seconds
+constexpr double kRise = 1.5;        // a frame this much louder than the one before ends the decay
 
 // Energy of the differenced sound over the frame starting at sample a, of h samples.
 double frame_energy(const std::vector<float>& x, long a, long h) {
@@ -46,7 +46,8 @@ Burst find_burst(const std::vector<float>& x, double sr, double from, double to)
   }
   std::size_t peak = at;
   std::size_t end = at;
-  const std::size_t stop = std::min(e.size() - 1, at + static_cast<std::size_t>(kMaxBurstS / kFrameS));
+  const std::size_t stop =
+      std::min(e.size() - 1, at + static_cast<std::size_t>(kMaxBurstS / kFrameS));
   for (std::size_t i = at + 1; i <= stop; ++i) {
     if (e[i] > e[peak]) peak = i;
     end = i;
