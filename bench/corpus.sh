@@ -13,7 +13,10 @@
 # and the fastest run is the one least slowed by others. Figures: all/jobs=1 throughput ratio
 # (target >= 1.8 on 2 cores), and the runner's overhead per file, as (jobs=1 wall - the sum of
 # glotmark's own times in its summary) / files (target < 20 ms) and, more exposed to the noise,
-# as (jobs=1 wall - direct wall) / files. Not a test: run it by hand.
+# as (jobs=1 wall - direct wall) / files. These runs keep each glotmark on one thread
+# (GLOTMARK_THREADS=1), so that the ratio is the runner's own scaling; one more --jobs 1 run lets
+# glotmark use its threads (glotmark-corpus --jobs 1 gives it every core), for comparison.
+# Not a test: run it by hand.
 set -euo pipefail
 
 build=build files=200 seconds=5 options="-S" repeat=3
@@ -70,6 +73,8 @@ glotmark_sum() {  # the sum of the seconds column of a summary
 }
 failed() { awk -F, 'NR > 1 && $2 != "0"' "$work/$1/summary.csv" | wc -l; }
 
+t_threads=$(runner threads --jobs 1)
+export GLOTMARK_THREADS=1
 t_direct=$(direct)
 t_one=1e9 t_all=1e9 s_one=0 f_one=0 f_all=0
 for ((r = 0; r < repeat; r++)); do
@@ -84,10 +89,12 @@ done
 echo "bash bench/corpus.sh --build=$build --files=$files --seconds=$seconds --options=\"$options\" --repeat=$repeat"
 echo "cores: $(nproc), load average at the end: $(cut -d' ' -f1-3 /proc/loadavg), files: $files of ${seconds} s at 16 kHz, glotmark options: $options"
 echo "failed files: jobs=1 $f_one, all $f_all"
-awk -v n="$files" -v d="$t_direct" -v o="$t_one" -v a="$t_all" -v s="$s_one" 'BEGIN {
+awk -v n="$files" -v d="$t_direct" -v o="$t_one" -v a="$t_all" -v s="$s_one" -v t="$t_threads" 'BEGIN {
   printf "wall (fastest of the repeats): direct loop %.2f s, --jobs 1 %.2f s, all cores %.2f s\n", d, o, a
   printf "throughput: --jobs 1 %.2f files/s, all cores %.2f files/s: ratio %.2f (target >= 1.8)\n",
          n / o, n / a, o / a
   printf "runner overhead per file: %.1f ms against glotmark'"'"'s own times, %.1f ms against the direct loop (target < 20 ms)\n",
          1000 * (o - s) / n, 1000 * (o - d) / n
+  printf "--jobs 1 with glotmark on its own threads: %.2f s (%.2f files/s, all cores on one thread each: %.2fx that)\n",
+         t, n / t, t / a
 }'

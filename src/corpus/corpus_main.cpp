@@ -1,6 +1,7 @@
 // The modes of glotmark-corpus: run, Slurm job, Slurm task, collect, per-file worker.
 #include "corpus/corpus_main.h"
 
+#include <sched.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -157,12 +158,26 @@ bool prepare(const CorpusOptions& o, Prepared& p, std::string& err) {
          write_name_list(state_dir(p.out) + "/runnable", p.runnable, err);
 }
 
+// Cores this process may run on: its affinity mask, which is what Slurm or taskset grant.
+int usable_cores() {
+  cpu_set_t set;
+  if (::sched_getaffinity(0, sizeof set, &set) == 0) return std::max(1, CPU_COUNT(&set));
+  return static_cast<int>(std::max(1L, ::sysconf(_SC_NPROCESSORS_ONLN)));
+}
+
+// glotmark spreads its analysis over threads, one per core by default: with several files at a
+// time that would put jobs x cores threads on the cores. Each glotmark gets cores / jobs threads
+// (at least one) unless the user set GLOTMARK_THREADS.
+void share_cores(int njobs) {
+  const int per_job = njobs > 0 ? std::max(1, usable_cores() / njobs) : 1;
+  ::setenv("GLOTMARK_THREADS", std::to_string(per_job).c_str(), 0);
+}
+
 // Files per worker process: GNU parallel costs some milliseconds per process it starts, so each
 // worker takes several files, but few enough that every job slot still gets about 8 workers
 // and the last ones end close together.
 int files_per_job(std::size_t count, const ParallelRun& r) {
-  const long cores = ::sysconf(_SC_NPROCESSORS_ONLN);
-  const std::size_t slots = static_cast<std::size_t>(r.jobs > 0 ? r.jobs : std::max(1L, cores)) *
+  const std::size_t slots = static_cast<std::size_t>(r.jobs > 0 ? r.jobs : usable_cores()) *
                             std::max<std::size_t>(1, r.sshlogins.size());
   return static_cast<int>(std::clamp<std::size_t>(count / (8 * slots), 1, kMaxFilesPerJob));
 }
@@ -172,6 +187,7 @@ int files_per_job(std::size_t count, const ParallelRun& r) {
 bool run_jobs(const std::string& out, const std::vector<std::string>& jobs, int njobs,
               const CorpusOptions& o, const std::string& tag, RunCounts& counts, std::string& err) {
   if (jobs.empty()) return true;
+  share_cores(njobs);
   ParallelRun r;
   r.parallel = find_on_path("parallel");
   if (r.parallel.empty() && njobs == 1 && o.sshlogins.empty()) {
@@ -185,7 +201,8 @@ bool run_jobs(const std::string& out, const std::vector<std::string>& jobs, int 
   r.jobs_file = state_dir(out) + "/jobs" + tag;
   r.joblog = state_dir(out) + "/joblog" + tag;
   r.count = jobs.size();
-  r.jobs = njobs;
+  // GNU parallel counts every core of the machine; here only those granted to this process.
+  r.jobs = njobs > 0 || !o.sshlogins.empty() ? njobs : usable_cores();
   r.sshlogins = o.sshlogins;
   r.files_per_job = o.files_per_job > 0 ? o.files_per_job : files_per_job(jobs.size(), r);
   r.terminal = ::isatty(2) != 0;

@@ -63,7 +63,8 @@ std::vector<std::string> parallel_argv(const ParallelRun& r) {
   if (r.jobs > 0) a.insert(a.end(), {"--jobs", std::to_string(r.jobs)});
   for (const auto& s : r.sshlogins) a.insert(a.end(), {"--sshlogin", s});
   if (!r.sshlogins.empty()) {
-    a.insert(a.end(), {"--env", "GLOTMARK_CORPUS_SELF", "--env", "GLOTMARK_CORPUS_OUT"});
+    a.insert(a.end(), {"--env", "GLOTMARK_CORPUS_SELF", "--env", "GLOTMARK_CORPUS_OUT", "--env",
+                       "GLOTMARK_THREADS"});
   }
   // The command is shell text with only {} to replace; the paths travel in the environment, so
   // that no brace or quote of theirs is taken for one of GNU parallel's replacement strings.

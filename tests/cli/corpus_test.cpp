@@ -277,6 +277,7 @@ fs::path install_fake_glotmark(const fs::path& dir) {
   std::ofstream(dir / "glotmark") << R"(#!/bin/sh
 in=$2; name=${in##*/}; base=${name%.*}; pso=${in%/*}/PSO$base
 mkdir -p "$pso" && echo partial > "$pso/$base.1FQ0.sdif"
+echo "threads=$GLOTMARK_THREADS"
 case $name in
   v1.wav) exec sleep 30 ;;
   v2.wav) kill -SEGV $$ ;;
@@ -295,7 +296,8 @@ TEST_F(Corpus, ATimeoutOrASignalIsAFailureThatLeavesNoResultFile) {
                       << (corpus() / "spk1/v4.wav").string() << "\n";
   const std::string out = out_ / "out";
   const auto t0 = std::chrono::steady_clock::now();
-  const Result r = run({self.string(), "--timeout", "1", list, out});
+  const Result r =
+      run({self.string(), "--jobs", "2", "--timeout", "1", list, out}, "", {"GLOTMARK_THREADS="});
   EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(20));
   EXPECT_EQ(r.status, 1) << r.err;
   const auto rows = read_summary(out + "/summary.csv");
@@ -308,6 +310,11 @@ TEST_F(Corpus, ATimeoutOrASignalIsAFailureThatLeavesNoResultFile) {
   EXPECT_FALSE(fs::exists(out + "/PSOv1")) << "the timed-out file left results";
   EXPECT_FALSE(fs::exists(out + "/PSOv2")) << "the killed file left results";
   EXPECT_TRUE(fs::exists(out + "/PSOv4/v4.1FQ0.sdif")) << "a plain failure keeps its files";
+  // One file per core at a time: each glotmark gets one core's share of threads.
+  EXPECT_NE(
+      slurp(out + "/v4.wav.log")
+          .find("threads=" + std::to_string(std::max(1u, std::thread::hardware_concurrency() / 2))),
+      std::string::npos);
 }
 
 TEST_F(Corpus, SlurmTasksRunByHandAndTheirCollectMakeTheWholeSummary) {
