@@ -135,7 +135,7 @@ void frobenius_method(const TesselVector<double>& x) {
   long first = 0, last = x.size() - 1;
   int order = -1;
   const auto out = frob(x, kSr, first, last, TesselVector<double>{kMedianF0}, order);
-  if (out.size() == 0) std::puts("empty Frobenius curve");
+  if (!out.ok() || out->size() == 0) std::puts("empty Frobenius curve");
 }
 
 void realloc_method(const TesselVector<double>& x, long mode) {

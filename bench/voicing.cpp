@@ -133,15 +133,14 @@ void bench_length(double minutes, bool program) {
   const RunResult voicing = in_child([&] {
     tessel::TesselMatrix<double> coef, cut;
     double fcmax = 0.0;
-    analysevoise(signal, kSr, f0, coef, cut, fcmax);
-    if (coef.nrows() == 0) _exit(1);
+    if (!analysevoise(signal, kSr, f0, coef, cut, fcmax).ok() || coef.nrows() == 0) _exit(1);
   });
   report("in process: analysevoise", voicing, audio_s);
   {
     tessel::TesselMatrix<double> coef, cut;
     double fcmax = 0.0;
     const std::clock_t c0 = std::clock();
-    analysevoise(signal, kSr, f0, coef, cut, fcmax);
+    if (!analysevoise(signal, kSr, f0, coef, cut, fcmax).ok()) return;
     const double cpu = static_cast<double>(std::clock() - c0) / CLOCKS_PER_SEC;
     frames = coef.nrows();
     std::printf("  %-42s %7.1f us cpu per frame (%d frames)\n", "in process: analysevoise",

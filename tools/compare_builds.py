@@ -85,6 +85,20 @@ CASES = {
         ["!truncate", "PSOvoice/voice.1FQ0.sdif", "0"],
         ["-i", "voice.wav", "-S", "--verbose"],
     ],
+    # Step files whose header passes the reuse test but whose frames the readers refuse.
+    "reader-failures": [
+        ["-i", "voice.wav", "-S"],
+        ["!first-frames", "PSOvoice/voice.1VOI.sdif", "1"],
+        ["-i", "voice.wav", "-S", "--verbose"],
+        ["-i", "voice.wav", "-M"],
+        ["!first-frames", "PSOvoice/voice.1TRA.sdif", "1"],
+        ["-i", "voice.wav", "-S"],
+        ["-i", "voice.wav", "-T"],
+        ["!first-frames", "PSOvoice/voice.1VUT.sdif", "0"],
+        ["-i", "voice.wav", "-S", "--verbose"],
+        ["!first-frames", "PSOvoice/voice.1ECS.sdif", "0"],
+        ["-i", "voice.wav", "-U", "--verbose"],
+    ],
     "errors-cmdline": [
         [],
         ["-i", "voice.wav"],
@@ -158,6 +172,19 @@ def act(scratch, words):
         with open(path, "r+b") as f:
             n = int(words[2])
             f.truncate(n if n >= 0 else os.path.getsize(path) + n)
+    elif what == "!first-frames":  # the header frames and the first N data frames, no more
+        with open(path, "rb") as f:
+            data = f.read()
+        at, kept = 16, 0
+        while at + 8 <= len(data):
+            sig, size = data[at:at + 4], int.from_bytes(data[at + 4:at + 8], "big")
+            if sig not in (b"1NVT", b"1TYP", b"1IDS"):
+                if kept == int(words[2]):
+                    break
+                kept += 1
+            at += 8 + size
+        with open(path, "wb") as f:
+            f.write(data[:at])
     elif what == "!garbage":
         with open(path, "r+b") as f:
             f.seek(40)

@@ -175,7 +175,7 @@ const char kDescription[] =
     "\n"
     "Usage: %s [OPTIONS]... [FILES]...\n";
 
-void duplicate_exit(const OptionRow& row) {
+int refuse_duplicate(const OptionRow& row) {
   if (row.letter != 0) {
     std::fprintf(stderr, "%s: `--%s' (`-%c') option given more than once\n", CMDLINE_PARSER_PACKAGE,
                  row.name, row.letter);
@@ -183,7 +183,7 @@ void duplicate_exit(const OptionRow& row) {
     std::fprintf(stderr, "%s: `--%s' option given more than once\n", CMDLINE_PARSER_PACKAGE,
                  row.name);
   }
-  std::exit(1);
+  return 1;
 }
 
 const OptionRow* find_row(int code, const option* long_options, int long_index) {
@@ -234,7 +234,7 @@ int cmdline_parser(int argc, char* const* argv, gengetopt_args_info* args_info) 
     int long_index = 0;
     const int code = getopt_long(argc, argv, kShortOptions, long_options, &long_index);
     if (code == -1) break;
-    if (code == '?') std::exit(1);  // getopt_long has printed its own diagnostic
+    if (code == '?') return 1;  // getopt_long has printed its own diagnostic
 
     const OptionRow* row = find_row(code, long_options, long_index);
     if (row == nullptr) {
@@ -249,7 +249,7 @@ int cmdline_parser(int argc, char* const* argv, gengetopt_args_info* args_info) 
       cmdline_parser_print_version();
       std::exit(0);
     }
-    if (args_info->*(row->given) != 0) duplicate_exit(*row);
+    if (args_info->*(row->given) != 0) return refuse_duplicate(*row);
     args_info->*(row->given) = 1;
     switch (row->kind) {
       case Kind::flag:
@@ -271,7 +271,7 @@ int cmdline_parser(int argc, char* const* argv, gengetopt_args_info* args_info) 
 
   if (args_info->input_given == 0) {
     std::fprintf(stderr, "%s: '--input' ('-i') option required\n", CMDLINE_PARSER_PACKAGE);
-    std::exit(1);
+    return 1;
   }
 
   for (int i = optind; i < argc; ++i) args_info->inputs.emplace_back(argv[i]);

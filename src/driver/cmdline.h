@@ -7,9 +7,9 @@
 inline constexpr const char* CMDLINE_PARSER_PACKAGE = "glotmark";
 inline constexpr const char* CMDLINE_PARSER_VERSION = GLOTMARK_VERSION;  // project(VERSION) in CMake
 
-// Clears args_info, then fills it from argv with getopt_long. Returns 0 on success.
-// Ends the process itself: -h/-V print and exit 0 when met; a duplicate option, an
-// unknown option, a missing argument or a missing --input print to stderr and exit 1.
+// Clears args_info, then fills it from argv with getopt_long. Returns 0 on success, 1 after
+// printing the reason to standard error for a duplicate option, an unknown option, a missing
+// argument or a missing --input. -h and -V print their text and end the process with status 0.
 int cmdline_parser(int argc, char* const* argv, gengetopt_args_info* args_info);
 
 // Prints the version line, the long description, the usage line and one line per option

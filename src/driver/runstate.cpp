@@ -1,62 +1,49 @@
-// The ends of a run and the progress lines shared by the steps.
+// The run's file set, request flags and the progress lines shared by the steps.
 #include "driver/runstate.h"
 
-#include <ctime>
 #include <iostream>
 
-#include "driver/write_history.h"
-
-namespace {
-
-const char kHistoryLine[] = "\n Writing history file.\n ";
-
-std::string now_text() {
-  const std::time_t now = std::time(nullptr);
-  const char* text = std::ctime(&now);
-  return text != nullptr ? text : "\n";
+FileSet file_set(const std::string& stem) {
+  return FileSet{stem + ".1FQ0.sdif", stem + ".1ECS.sdif", stem + ".1ECL.sdif", stem + ".1VOI.sdif",
+                 stem + ".1UVI.sdif", stem + ".1TRA.sdif", stem + ".1VUF.sdif", stem + ".1VUN.sdif",
+                 stem + ".1VUT.sdif", stem + ".1MRK.sdif", stem + ".1PSO.sdif"};
 }
 
-}  // namespace
-
-void write_history_of(RunState& s) {
-  const std::string end = now_text();
-  if (s.verbose) std::cout << kHistoryLine << std::endl;
-  s.history_written = true;
-  (void)write_history(s.outdir, s.command_line, s.start_time, end);
+Requests requests_of(const gengetopt_args_info& args, const CheckedOptions& opts) {
+  Requests r{};
+  r[kStepEpochs] = args.epocs_given != 0;
+  r[kStepVoicing] = opts.voicing_requested;
+  r[kStepTransients] = opts.transients_requested;
+  r[kStepVoicedZones] = args.threshold_given != 0;
+  r[kStepTransientZones] = args.threshold_given != 0;
+  r[kStepMarks] = args.mark_positionning_given != 0;
+  r[kStepPso] = args.PSO_file_given != 0;
+  return r;
 }
 
-void error_end(RunState& s, const std::string& message) {
-  if (!message.empty()) std::cout << message << std::endl;
-  if (s.outdir_known) write_history_of(s);
-  throw RunEnd{1};
-}
-
-void error_end(RunState& s, const Failure& failure) {
-  print_failure(failure);
-  if (s.outdir_known) write_history_of(s);
-  throw RunEnd{failure.status};
-}
-
-void normal_end(RunState& s) {
-  write_history_of(s);
-  throw RunEnd{0};
-}
-
-bool any_request_after(const RunState& s, int step) {
+bool any_request_after(const Requests& requested, int step) {
   for (int k = step + 1; k <= kStepPso; ++k)
-    if (s.request[k]) return true;
+    if (requested[k]) return true;
   return false;
 }
 
-std::string reading_line(const RunState& s, const std::string& file) {
-  const bool forced = s.args.f0_file_given && s.args.force_given;
+std::string reading_line(const RunContext& c, const std::string& file) {
+  const bool forced = c.args.f0_file_given && c.args.force_given;
   return (forced ? " Force reading : " : " Reading : ") + file + " to extract data...\n";
 }
 
-void print_reading(const RunState& s, const std::string& file) {
-  if (s.verbose) std::cout << reading_line(s, file) << std::endl;
+void print_reading(const RunContext& c, const std::string& file) {
+  if (c.verbose) std::cout << reading_line(c, file) << std::endl;
 }
 
-void print_writing(const RunState& s, const std::string& file) {
-  if (s.verbose) std::cout << " Writing : " << file << "\n" << std::endl;
+void print_writing(const RunContext& c, const std::string& file) {
+  if (c.verbose) std::cout << " Writing : " << file << "\n" << std::endl;
+}
+
+Failure step_failure(const std::string& message) {
+  return Failure(message + "\n");
+}
+
+Failure writer_failure() {
+  return Failure("");
 }

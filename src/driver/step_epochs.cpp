@@ -31,14 +31,14 @@ constexpr double kEnergyHopFraction = 0.25;  // hop: a quarter of the window
 
 // Energy staircase smoothed by a linear-phase low-pass at 3 f0, its delay taken out: element
 // i belongs to signal sample i; 100 samples shorter than the signal.
-TesselVector<double> energy_curve(RunState& s) {
-  double window_s = 1.0 / (kEnergyWindowPeriods * s.f0_median);
+Expected<TesselVector<double>> energy_curve(const RunContext& c, double f0_median) {
+  double window_s = 1.0 / (kEnergyWindowPeriods * f0_median);
   double hop_s = kEnergyHopFraction * window_s;
   // Cut-off 3 f0 as a fraction of the Nyquist frequency; at or above it the smoothing filter
   // cannot be designed (and the frame step would fall below one sample).
-  const double wn = (0.25 / hop_s) / (0.5 * s.sr);
-  if (!(wn < 1.0)) error_end(s, kF0TooHighForEnergy);
-  const TesselVector<double> staircase = ener(s.signal, s.sr, window_s, hop_s);
+  const double wn = (0.25 / hop_s) / (0.5 * c.sr);
+  if (!(wn < 1.0)) return step_failure(kF0TooHighForEnergy);
+  const TesselVector<double> staircase = ener(c.signal, c.sr, window_s, hop_s);
   const TesselVector<double> b = fir1(kSmoothingOrder, TesselVector<double>{wn}, 1);
   const long first = static_cast<long>(std::round(0.5 * b.size())) - 1;
   const long last = staircase.size() - static_cast<long>(std::floor(0.5 * b.size())) - 1;
@@ -46,40 +46,39 @@ TesselVector<double> energy_curve(RunState& s) {
 }
 
 // Frobenius-norm values placed on the sample grid: value i of frob belongs to sample
-// round(t0 sr) - 1 + i, t0 its first time; zeros before. Records the order used.
-TesselVector<double> frobenius_curve(RunState& s) {
-  long first = 0, last = s.signal.size() - 1;
-  int order = s.opts.lpc_order;
-  const TesselVector<cplx<double>> values =
-      frob(s.signal, s.sr, first, last, TesselVector<double>{s.f0_median}, order);
-  s.lpc_order = order;
+// round(t0 sr) - 1 + i, t0 its first time; zeros before. order receives the order used.
+Expected<TesselVector<double>> frobenius_curve(const RunContext& c, double f0_median, int& order) {
+  long first = 0, last = c.signal.size() - 1;
+  order = c.opts.lpc_order;
+  const auto values = frob(c.signal, c.sr, first, last, TesselVector<double>{f0_median}, order);
+  if (!values) return values.error();
   TesselVector<double> curve;
-  if (values.size() == 0) return curve;
-  const long k0 = static_cast<long>(std::round(values[0].re * s.sr)) - 1;
-  curve.resize(k0 + values.size());
-  for (int i = 0; i < values.size(); ++i) curve[k0 + i] = values[i].im;
+  if (values->size() == 0) return curve;
+  const long k0 = static_cast<long>(std::round((*values)[0].re * c.sr)) - 1;
+  curve.resize(k0 + values->size());
+  for (int i = 0; i < values->size(); ++i) curve[k0 + i] = (*values)[i].im;
   return curve;
 }
 
-TesselVector<double> realloc_curve(RunState& s) {
-  if (!(s.sr > 2.0 * kReallocHighPassHz)) error_end(s, epochs_msg::kReallocRateTooLow);
+Expected<TesselVector<double>> realloc_curve(const RunContext& c, const F0Result& f0) {
+  if (!(c.sr > 2.0 * kReallocHighPassHz)) return step_failure(epochs_msg::kReallocRateTooLow);
   TesselVector<double> curve, concentration;
   double scale = 0.0, ref_concentration = 0.0;
-  analyserealloc(s.signal, s.sr, s.f0_track, 0, curve, concentration, scale, ref_concentration,
+  analyserealloc(c.signal, c.sr, f0.track, 0, curve, concentration, scale, ref_concentration,
                  false);
   return curve;
 }
 
 // Verbose lines naming the method; `computing` only changes the reallocation wording.
-void print_method(const RunState& s, bool computing) {
-  if (!s.verbose) return;
-  switch (s.opts.method) {
+void print_method(const RunContext& c, bool computing) {
+  if (!c.verbose) return;
+  switch (c.opts.method) {
     case EpochMethod::frob:
       std::cout << "\nCalculating epochs with the norm of frobenius." << std::endl;
-      if (s.opts.lpc_order == -1) {
+      if (c.opts.lpc_order == -1) {
         std::cout << " -> LPC order : None " << std::endl;
       } else {
-        std::cout << " -> LPC order : " << s.opts.lpc_order << std::endl;
+        std::cout << " -> LPC order : " << c.opts.lpc_order << std::endl;
       }
       break;
     case EpochMethod::ener:
@@ -93,36 +92,43 @@ void print_method(const RunState& s, bool computing) {
   }
 }
 
+// The curve of the selected method; lpc_order receives the order the Frobenius method used.
+Expected<TesselVector<double>> epoch_curve(const RunContext& c, const F0Result& f0,
+                                           int& lpc_order) {
+  switch (c.opts.method) {
+    case EpochMethod::ener:
+      return energy_curve(c, f0.median);
+    case EpochMethod::frob:
+      return frobenius_curve(c, f0.median, lpc_order);
+    case EpochMethod::realloc:
+      break;
+  }
+  return realloc_curve(c, f0);
+}
+
 }  // namespace
 
-void step_epochs(RunState& s) {
-  if (!s.request[kStepEpochs])
-    s.request[kStepEpochs] =
-        must_recompute(s.header(), {s.files.ecs}, {{s.files.ecs, kReuseEpochs}});
-  const bool compute = s.request[kStepEpochs];
-  print_method(s, compute);
+Expected<EpochResult> step_epochs(const RunContext& c, const F0Result& f0) {
+  EpochResult out;
+  out.lpc_order = c.args.orderLPC_arg;
+  out.computed = c.requested[kStepEpochs] ||
+                 must_recompute(c.header(), {c.files.ecs}, {{c.files.ecs, kReuseEpochs}});
+  print_method(c, out.computed);
 
-  if (compute) {
-    switch (s.opts.method) {
-      case EpochMethod::ener:
-        s.epochs = energy_curve(s);
-        break;
-      case EpochMethod::frob:
-        s.epochs = frobenius_curve(s);
-        break;
-      case EpochMethod::realloc:
-        s.epochs = realloc_curve(s);
-        break;
-    }
+  if (out.computed) {
+    auto curve = epoch_curve(c, f0, out.lpc_order);
+    if (!curve) return std::move(curve).error();
+    out.curve = std::move(curve).value();
     // An empty curve is refused before it is written, so that no later run reuses it.
-    if (s.epochs.size() == 0) error_end(s, kEmptyCurve);
-    if (datato1EPC(s.epochs, k1ECS, s.files.ecs, s.header()) != 0) error_end(s, "");
-    print_writing(s, s.files.ecs);
-    if (!any_request_after(s, kStepEpochs)) normal_end(s);
+    if (out.curve.size() == 0) return step_failure(kEmptyCurve);
+    if (datato1EPC(out.curve, k1ECS, c.files.ecs, c.header(out.lpc_order)) != 0)
+      return writer_failure();
+    print_writing(c, c.files.ecs);
   } else {
-    print_reading(s, s.files.ecs);
-    if (Status read = EPCtovector(s.files.ecs, s.epochs, kSelEcs); !read)
-      error_end(s, read.error());
+    print_reading(c, c.files.ecs);
+    if (Status read = EPCtovector(c.files.ecs, out.curve, kSelEcs); !read)
+      return std::move(read).error();
+    if (out.curve.size() == 0) return step_failure(kEmptyCurve);
   }
-  if (s.epochs.size() == 0) error_end(s, kEmptyCurve);
+  return out;
 }

@@ -19,45 +19,55 @@ const char kEmptyF0[] =
 
 // The f0 program beside this program (as invoked, then as installed) when there is one, else
 // by PATH.
-std::string f0_program(const RunState& s) {
-  return helper_path(s.program_dir, kF0Program).value_or(kF0Program);
+std::string f0_program(const RunContext& c) {
+  return helper_path(c.program_dir, kF0Program).value_or(kF0Program);
+}
+
+void print_f0_method(const RunContext& c, const F0Command& command) {
+  if (!c.verbose) return;
+  std::cout << "\n\nCalculating f0 " << std::endl;
+  if (c.args.f0_file_given) {
+    std::cout << " -> using external file..." << std::endl;
+  } else {
+    std::cout << command.text << std::endl;
+    std::cout << " -> f0min : " << c.args.fmin_arg << std::endl;
+    std::cout << " -> f0max : " << c.args.fmax_arg << std::endl;
+  }
 }
 
 }  // namespace
 
-void step_f0(RunState& s) {
+Expected<F0Step> step_f0(const RunContext& c) {
   const F0Command command =
-      f0_command(s.sound_path, s.args.fmin_arg, s.args.fmax_arg, s.sr, s.files.f0, f0_program(s));
-  const bool external = s.args.f0_file_given != 0;
-  if (s.verbose) {
-    std::cout << "\n\nCalculating f0 " << std::endl;
-    if (external) {
-      std::cout << " -> using external file..." << std::endl;
-    } else {
-      std::cout << command.text << std::endl;
-      std::cout << " -> f0min : " << s.args.fmin_arg << std::endl;
-      std::cout << " -> f0max : " << s.args.fmax_arg << std::endl;
-    }
-  }
+      f0_command(c.sound_path, c.args.fmin_arg, c.args.fmax_arg, c.sr, c.files.f0, f0_program(c));
+  print_f0_method(c, command);
 
-  if (external) {
-    if (s.verbose) std::cout << " Reading : " << s.f0_path << " to extract data...\n" << std::endl;
-    if (Status read = FQ0tomatrix(s.f0_path, s.f0_track, kSelF0, s.duration); !read)
-      error_end(s, read.error());
-    if (!any_request_after(s, kStepF0)) normal_end(s);
-  } else if (s.args.f0_given || f0_must_recompute(s.files.f0, s.header())) {
-    if (Status made = f0tosdif(command.argv, s.files.f0, s.header()); !made)
-      error_end(s, made.error());
-    print_writing(s, s.files.f0);
-    if (Status read = sdiftomatrix(s.files.f0, s.f0_track, kSelF0); !read)
-      error_end(s, read.error());
-    if (!any_request_after(s, kStepF0)) normal_end(s);
+  F0Step out;
+  const bool last = !any_request_after(c.requested, kStepF0);
+  if (c.args.f0_file_given) {
+    if (c.verbose) std::cout << " Reading : " << c.f0_path << " to extract data...\n" << std::endl;
+    if (Status read = FQ0tomatrix(c.f0_path, out.track, kSelF0, c.duration); !read)
+      return std::move(read).error();
+    out.ends_run = last;
+  } else if (c.args.f0_given || f0_must_recompute(c.files.f0, c.header())) {
+    if (Status made = f0tosdif(command.argv, c.files.f0, c.header()); !made)
+      return std::move(made).error();
+    print_writing(c, c.files.f0);
+    if (Status read = sdiftomatrix(c.files.f0, out.track, kSelF0); !read)
+      return std::move(read).error();
+    out.ends_run = last;
   } else {
-    if (s.verbose) std::cout << " Reading : " << s.files.f0 << " to extract data...\n" << std::endl;
-    if (Status read = sdiftomatrix(s.files.f0, s.f0_track, kSelF0); !read)
-      error_end(s, read.error());
+    if (c.verbose) std::cout << " Reading : " << c.files.f0 << " to extract data...\n" << std::endl;
+    if (Status read = sdiftomatrix(c.files.f0, out.track, kSelF0); !read)
+      return std::move(read).error();
   }
+  return out;
+}
 
-  if (s.f0_track.nrows() == 0) error_end(s, kEmptyF0);
-  s.f0_median = clean_f0(s.f0_track);
+Expected<F0Result> prepare_f0(tessel::TesselMatrix<double> track) {
+  if (track.nrows() == 0) return step_failure(kEmptyF0);
+  F0Result out;
+  out.median = clean_f0(track);
+  out.track = std::move(track);
+  return out;
 }

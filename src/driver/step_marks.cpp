@@ -16,56 +16,63 @@ constexpr const char* kNoMarks =
     "\n *** Error *** \n -> size of markimag data null ! \n *** Exiting from the program ***\n";
 constexpr double kMarkValue = 4.0;  // the value every 1MRK/1PEM frame carries
 
-void compute_marks(RunState& s) {
+Status compute_marks(const RunContext& c, const F0Result& f0, const EpochResult& epochs,
+                     const VoicingResult& voicing, const ZoneResult& zones,
+                     const HeaderFacts& header, MarkResult& out) {
   tessel::TesselMatrix<double> marked_voiced, noise_zones;
-  const tessel::TesselVector<tessel::cplx<double>> marks = markpositioning(
-      s.epochs, s.sr, s.f0_track, s.voiced_zones, s.transient_zones, s.f0_median, s.args.alpha_arg,
-      s.args.beta_arg, s.args.gamma_arg, voicingcurve(s.voicing_coef, s.sr),
-      s.args.voice_threshold_arg, marked_voiced, noise_zones);
+  const auto placed = markpositioning(epochs.curve, c.sr, f0.track, zones.voiced, zones.transient,
+                                      f0.median, c.args.alpha_arg, c.args.beta_arg,
+                                      c.args.gamma_arg, voicingcurve(voicing.coef, c.sr),
+                                      c.args.voice_threshold_arg, marked_voiced, noise_zones);
+  if (!placed) return placed.error();
+  const tessel::TesselVector<tessel::cplx<double>>& marks = placed.value();
   const long n = marks.size();
-  if (n == 0) error_end(s, kNoMarks);
+  if (n == 0) return step_failure(kNoMarks);
 
-  s.marks.resize(0, 0);
-  s.marks.resize(n, 2);
+  out.marks.resize(n, 2);
   tessel::TesselVector<double> times(n, 0.0), kinds(n, 0.0), values(n, kMarkValue);
   for (long i = 0; i < n; ++i) {
-    times[i] = s.marks(i, 0) = marks[i].re;
-    kinds[i] = s.marks(i, 1) = marks[i].im;
+    times[i] = out.marks(i, 0) = marks[i].re;
+    kinds[i] = out.marks(i, 1) = marks[i].im;
   }
-  if (datatosdif(times, values, k1MRK, k1PEM, s.files.mrk, s.header()) != 0) error_end(s, "");
-  print_writing(s, s.files.mrk);
-  if (datatosdif(times, kinds, k1VUV, k1VUT, s.files.vut, s.header()) != 0) error_end(s, "");
-  print_writing(s, s.files.vut);
+  if (datatosdif(times, values, k1MRK, k1PEM, c.files.mrk, header) != 0) return writer_failure();
+  print_writing(c, c.files.mrk);
+  if (datatosdif(times, kinds, k1VUV, k1VUT, c.files.vut, header) != 0) return writer_failure();
+  print_writing(c, c.files.vut);
+  return Status{};
 }
 
-void read_marks(RunState& s) {
-  if (s.verbose) {
-    const std::string line = reading_line(s, s.files.mrk);
+Status read_marks(const RunContext& c, MarkResult& out) {
+  if (c.verbose) {
+    const std::string line = reading_line(c, c.files.mrk);
     std::cout << line.substr(0, line.size() - 1) << std::endl;  // this one has no "\n"
-    print_reading(s, s.files.vut);
+    print_reading(c, c.files.vut);
   }
-  if (Status read = sdiftomatrix(s.files.vut, s.marks, kSelVut); !read) error_end(s, read.error());
+  if (Status read = sdiftomatrix(c.files.vut, out.marks, kSelVut); !read) return read;
   // A mark file without marks would give a 1PSO file without frames.
-  if (s.marks.nrows() == 0) error_end(s, kNoMarks);
+  if (out.marks.nrows() == 0) return step_failure(kNoMarks);
+  return Status{};
 }
 
 }  // namespace
 
-void step_marks(RunState& s) {
-  if (!s.request[kStepMarks]) {
-    s.request[kStepMarks] =
-        must_recompute(s.header(), {s.files.mrk, s.files.vut}, {{s.files.mrk, kReuseMarks}});
+Expected<MarkResult> step_marks(const RunContext& c, const F0Result& f0, const EpochResult& epochs,
+                                const VoicingResult& voicing, const ZoneResult& zones,
+                                const HeaderFacts& header) {
+  MarkResult out;
+  out.computed = c.requested[kStepMarks] ||
+                 must_recompute(header, {c.files.mrk, c.files.vut}, {{c.files.mrk, kReuseMarks}});
+  if (!out.computed) {
+    if (Status read = read_marks(c, out); !read) return std::move(read).error();
+    return out;
   }
-  if (s.request[kStepMarks]) {
-    if (s.verbose) {
-      std::cout << "\nMark positionning of the analyse." << std::endl;
-      std::cout << " -> alpha : " << s.args.alpha_arg << std::endl;
-      std::cout << " -> beta : " << s.args.beta_arg << std::endl;
-      std::cout << " -> gamma : " << s.args.gamma_arg << std::endl;
-    }
-    compute_marks(s);
-  } else {
-    read_marks(s);
+  if (c.verbose) {
+    std::cout << "\nMark positionning of the analyse." << std::endl;
+    std::cout << " -> alpha : " << c.args.alpha_arg << std::endl;
+    std::cout << " -> beta : " << c.args.beta_arg << std::endl;
+    std::cout << " -> gamma : " << c.args.gamma_arg << std::endl;
   }
-  if (!s.request[kStepPso]) normal_end(s);
+  if (Status done = compute_marks(c, f0, epochs, voicing, zones, header, out); !done)
+    return std::move(done).error();
+  return out;
 }

@@ -5,14 +5,15 @@
 #include "driver/runstate.h"
 #include "sdif/datato1PSO.h"
 
-void step_pso(RunState& s) {
-  const PsoColumns c =
-      pso_columns(s.marks, s.sr, s.f0_track, s.f0_median, s.voicing_coef, s.voicing_cutoff);
+Status step_pso(const RunContext& c, const F0Result& f0, const VoicingResult& voicing,
+                const MarkResult& marks, const HeaderFacts& header) {
+  const PsoColumns p =
+      pso_columns(marks.marks, c.sr, f0.track, f0.median, voicing.coef, voicing.cutoff);
   // The 1PSO file is the run's main result: a run that could not write it has failed.
-  if (datato1PSO(s.files.pso, s.sr, c.time, c.position, c.f0, c.voicing_flag, c.voicing_coef,
-                 c.cutoff, c.periods, c.mod, c.transient_flag, s.header()) != 0) {
-    error_end(s, "");
+  if (datato1PSO(c.files.pso, c.sr, p.time, p.position, p.f0, p.voicing_flag, p.voicing_coef,
+                 p.cutoff, p.periods, p.mod, p.transient_flag, header) != 0) {
+    return writer_failure();
   }
-  if (s.verbose) std::cout << "\n Writing 1PSO sdiff file.\n" << std::endl;
-  normal_end(s);
+  if (c.verbose) std::cout << "\n Writing 1PSO sdiff file.\n" << std::endl;
+  return Status{};
 }

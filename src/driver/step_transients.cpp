@@ -18,29 +18,28 @@ constexpr long kTransientMode = 1;  // long-window reallocation
 
 }  // namespace
 
-void step_transients(RunState& s) {
-  if (!s.request[kStepTransients]) {
-    s.request[kStepTransients] =
-        must_recompute(s.header(), {s.files.ecl}, {{s.files.ecl, kReuseTransients}});
-  }
-  const bool compute = s.request[kStepTransients];
-  if (s.verbose) std::cout << "\nCalculating transitoires." << std::endl;
+Expected<TransientResult> step_transients(const RunContext& c, const F0Result& f0,
+                                          const HeaderFacts& header) {
+  TransientResult out;
+  out.computed = c.requested[kStepTransients] ||
+                 must_recompute(header, {c.files.ecl}, {{c.files.ecl, kReuseTransients}});
+  if (c.verbose) std::cout << "\nCalculating transitoires." << std::endl;
 
-  if (compute) {
-    if (!(s.sr > 2.0 * kReallocHighPassHz)) error_end(s, epochs_msg::kReallocRateTooLow);
+  if (out.computed) {
+    if (!(c.sr > 2.0 * kReallocHighPassHz)) return step_failure(epochs_msg::kReallocRateTooLow);
     tessel::TesselVector<double> concentration;
     double scale = 0.0, ref_concentration = 0.0;
-    analyserealloc(s.signal, s.sr, s.f0_track, kTransientMode, s.transients, concentration, scale,
+    analyserealloc(c.signal, c.sr, f0.track, kTransientMode, out.curve, concentration, scale,
                    ref_concentration, false);
     // An empty curve is refused before it is written, so that no later run reuses it.
-    if (s.transients.size() == 0) error_end(s, kEmptyCurve);
-    if (datato1EPC(s.transients, k1ECL, s.files.ecl, s.header()) != 0) error_end(s, "");
-    print_writing(s, s.files.ecl);
-    if (!any_request_after(s, kStepTransients)) normal_end(s);
+    if (out.curve.size() == 0) return step_failure(kEmptyCurve);
+    if (datato1EPC(out.curve, k1ECL, c.files.ecl, header) != 0) return writer_failure();
+    print_writing(c, c.files.ecl);
   } else {
-    print_reading(s, s.files.ecl);
-    if (Status read = EPCtovector(s.files.ecl, s.transients, kSelEcl); !read)
-      error_end(s, read.error());
+    print_reading(c, c.files.ecl);
+    if (Status read = EPCtovector(c.files.ecl, out.curve, kSelEcl); !read)
+      return std::move(read).error();
+    if (out.curve.size() == 0) return step_failure(kEmptyCurve);
   }
-  if (s.transients.size() == 0) error_end(s, kEmptyCurve);
+  return out;
 }

@@ -20,53 +20,60 @@ const char kEmptyCutoff[] =
     "program ***\n";
 
 // An empty track is refused before anything is written, so that no later run can reuse it.
-void refuse_empty(RunState& s) {
-  if (s.voicing_coef.nrows() == 0) error_end(s, kEmptyCoef);
-  if (s.voicing_cutoff.nrows() == 0) error_end(s, kEmptyCutoff);
+Status refuse_empty(const VoicingResult& v) {
+  if (v.coef.nrows() == 0) return step_failure(kEmptyCoef);
+  if (v.cutoff.nrows() == 0) return step_failure(kEmptyCutoff);
+  return Status{};
 }
 
 // Writes a (time, value) track as 1VUV frames holding one matrix_sig matrix each.
-void write_track(RunState& s, const tessel::TesselMatrix<double>& track, SdifSignature matrix_sig,
-                 const std::string& file) {
+Status write_track(const RunContext& c, const tessel::TesselMatrix<double>& track,
+                   SdifSignature matrix_sig, const std::string& file, const HeaderFacts& header) {
   const tessel::TesselVector<double> times = track(0);
   const tessel::TesselVector<double> values = track(1);
-  if (datatosdif(times, values, k1VUV, matrix_sig, file, s.header()) != 0) error_end(s, "");
-  print_writing(s, file);
+  if (datatosdif(times, values, k1VUV, matrix_sig, file, header) != 0) return writer_failure();
+  print_writing(c, file);
+  return Status{};
 }
 
-void read_track(RunState& s, const std::string& file, tessel::TesselMatrix<double>& track,
-                const char* selection) {
-  print_reading(s, file);
-  if (Status read = sdiftomatrix(file, track, selection); !read) error_end(s, read.error());
+Status read_track(const RunContext& c, const std::string& file, tessel::TesselMatrix<double>& track,
+                  const char* selection) {
+  print_reading(c, file);
+  return sdiftomatrix(file, track, selection);
 }
 
 }  // namespace
 
-void step_voicing(RunState& s) {
-  if (!s.request[kStepVoicing]) {
-    s.request[kStepVoicing] =
-        must_recompute(s.header(), {s.files.vun, s.files.vuf},
-                       {{s.files.vun, kReuseVoicing}, {s.files.vuf, kReuseVoicing}});
-  }
-  if (s.verbose) {
+Expected<VoicingResult> step_voicing(const RunContext& c, const F0Result& f0,
+                                     const HeaderFacts& header) {
+  VoicingResult out;
+  out.computed = c.requested[kStepVoicing] ||
+                 must_recompute(header, {c.files.vun, c.files.vuf},
+                                {{c.files.vun, kReuseVoicing}, {c.files.vuf, kReuseVoicing}});
+  if (c.verbose) {
     std::cout << "\nCalculating voiced/unvoiced." << std::endl;
-    if (s.args.forcefc_given)
+    if (c.args.forcefc_given)
       std::cout << " -> force cut off frequency to (Sampling Rate / 2)" << std::endl;
   }
 
-  if (!s.request[kStepVoicing]) {
-    read_track(s, s.files.vun, s.voicing_coef, kSelVun);
-    read_track(s, s.files.vuf, s.voicing_cutoff, kSelVuf);
-    refuse_empty(s);
-    return;
+  if (!out.computed) {
+    if (Status read = read_track(c, c.files.vun, out.coef, kSelVun); !read)
+      return std::move(read).error();
+    if (Status read = read_track(c, c.files.vuf, out.cutoff, kSelVuf); !read)
+      return std::move(read).error();
+    if (Status full = refuse_empty(out); !full) return std::move(full).error();
+    return out;
   }
 
   // Half the sampling rate with --forcefc (no cap), else the cap within half the rate.
-  const double half_sr = s.sr * 0.5;
-  double fcmax = s.opts.cutoff_cap_hz ? std::min(*s.opts.cutoff_cap_hz, half_sr) : half_sr;
-  analysevoise(s.signal, s.sr, s.f0_track, s.voicing_coef, s.voicing_cutoff, fcmax);
-  refuse_empty(s);
-  write_track(s, s.voicing_coef, k1VUN, s.files.vun);
-  write_track(s, s.voicing_cutoff, k1VUF, s.files.vuf);
-  if (!any_request_after(s, kStepVoicing)) normal_end(s);
+  const double half_sr = c.sr * 0.5;
+  double fcmax = c.opts.cutoff_cap_hz ? std::min(*c.opts.cutoff_cap_hz, half_sr) : half_sr;
+  if (Status done = analysevoise(c.signal, c.sr, f0.track, out.coef, out.cutoff, fcmax); !done)
+    return std::move(done).error();
+  if (Status full = refuse_empty(out); !full) return std::move(full).error();
+  if (Status w = write_track(c, out.coef, k1VUN, c.files.vun, header); !w)
+    return std::move(w).error();
+  if (Status w = write_track(c, out.cutoff, k1VUF, c.files.vuf, header); !w)
+    return std::move(w).error();
+  return out;
 }

@@ -12,56 +12,63 @@
 
 namespace {
 
-void write_zones(RunState& s, const tessel::TesselMatrix<double>& zones, const std::string& file,
-                 const char* kind) {
-  if (segmentto1MRK(zones, file, k1BEG, k1END, kind, s.header()) != 0) error_end(s, "");
-  print_writing(s, file);
+Status write_zones(const RunContext& c, const tessel::TesselMatrix<double>& zones,
+                   const std::string& file, const char* kind, const HeaderFacts& header) {
+  if (segmentto1MRK(zones, file, k1BEG, k1END, kind, header) != 0) return writer_failure();
+  print_writing(c, file);
+  return Status{};
 }
 
-void read_zones(RunState& s, const std::string& file, tessel::TesselMatrix<double>& zones) {
-  print_reading(s, file);
-  if (Status read = MRKsegtomatrix(file, zones, "1MRK", "1BEG", "1END"); !read)
-    error_end(s, read.error());
+Status read_zones(const RunContext& c, const std::string& file,
+                  tessel::TesselMatrix<double>& zones) {
+  print_reading(c, file);
+  return MRKsegtomatrix(file, zones, "1MRK", "1BEG", "1END");
+}
+
+// Step 5: both files must be valid; the 1UVI header is read only when 1VOI matched.
+Status voiced_zones(const RunContext& c, const VoicingResult& voicing, long epoch_samples,
+                    const HeaderFacts& header, ZoneResult& out) {
+  const bool compute = c.requested[kStepVoicedZones] ||
+                       must_recompute(header, {c.files.voi, c.files.uvi},
+                                      {{c.files.voi, kReuseVoiced}, {c.files.uvi, kReuseUnvoiced}});
+  if (!compute) {
+    if (Status read = read_zones(c, c.files.voi, out.voiced); !read) return read;
+    return read_zones(c, c.files.uvi, out.unvoiced);
+  }
+  if (c.verbose) {
+    std::cout << "\nCalculating voiced/unvoiced zones with the threshold : "
+              << c.args.voice_threshold_arg << std::endl;
+  }
+  voicedzones(voicing.coef, c.sr, c.args.voice_threshold_arg, c.signal.size(), epoch_samples,
+              out.voiced, out.unvoiced);
+  if (Status w = write_zones(c, out.voiced, c.files.voi, kVoiced, header); !w) return w;
+  return write_zones(c, out.unvoiced, c.files.uvi, kUnvoiced, header);
+}
+
+// Step 6.
+Status transient_zones(const RunContext& c, const TransientResult& transients,
+                       const HeaderFacts& header, ZoneResult& out) {
+  out.transient_computed =
+      c.requested[kStepTransientZones] ||
+      must_recompute(header, {c.files.tra}, {{c.files.tra, kReuseTransientZones}});
+  if (!out.transient_computed) return read_zones(c, c.files.tra, out.transient);
+  if (c.verbose) {
+    std::cout << "\nCalculating transitoires zones with the threshold : "
+              << c.args.trans_threshold_arg << std::endl;
+  }
+  out.transient =
+      transientzones(transients.curve, c.sr, c.args.trans_threshold_arg, c.signal.size());
+  return write_zones(c, out.transient, c.files.tra, kTransient, header);
 }
 
 }  // namespace
 
-void step_zones(RunState& s) {
-  // Step 5: both files must be valid; the 1UVI header is read only when 1VOI matched.
-  if (!s.request[kStepVoicedZones]) {
-    s.request[kStepVoicedZones] =
-        must_recompute(s.header(), {s.files.voi, s.files.uvi},
-                       {{s.files.voi, kReuseVoiced}, {s.files.uvi, kReuseUnvoiced}});
-  }
-  if (s.request[kStepVoicedZones]) {
-    if (s.verbose) {
-      std::cout << "\nCalculating voiced/unvoiced zones with the threshold : "
-                << s.args.voice_threshold_arg << std::endl;
-    }
-    voicedzones(s.voicing_coef, s.sr, s.args.voice_threshold_arg, s.signal.size(), s.epochs.size(),
-                s.voiced_zones, s.unvoiced_zones);
-    write_zones(s, s.voiced_zones, s.files.voi, kVoiced);
-    write_zones(s, s.unvoiced_zones, s.files.uvi, kUnvoiced);
-  } else {
-    read_zones(s, s.files.voi, s.voiced_zones);
-    read_zones(s, s.files.uvi, s.unvoiced_zones);
-  }
-
-  // Step 6.
-  if (!s.request[kStepTransientZones]) {
-    s.request[kStepTransientZones] =
-        must_recompute(s.header(), {s.files.tra}, {{s.files.tra, kReuseTransientZones}});
-  }
-  if (s.request[kStepTransientZones]) {
-    if (s.verbose) {
-      std::cout << "\nCalculating transitoires zones with the threshold : "
-                << s.args.trans_threshold_arg << std::endl;
-    }
-    s.transient_zones =
-        transientzones(s.transients, s.sr, s.args.trans_threshold_arg, s.signal.size());
-    write_zones(s, s.transient_zones, s.files.tra, kTransient);
-    if (!s.request[kStepMarks] && !s.request[kStepPso]) normal_end(s);
-  } else {
-    read_zones(s, s.files.tra, s.transient_zones);
-  }
+Expected<ZoneResult> step_zones(const RunContext& c, const VoicingResult& voicing,
+                                const TransientResult& transients, const EpochResult& epochs,
+                                const HeaderFacts& header) {
+  ZoneResult out;
+  if (Status v = voiced_zones(c, voicing, epochs.curve.size(), header, out); !v)
+    return std::move(v).error();
+  if (Status t = transient_zones(c, transients, header, out); !t) return std::move(t).error();
+  return out;
 }

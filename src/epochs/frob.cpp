@@ -1,8 +1,8 @@
 #include "epochs/frob.h"
 
 #include <cmath>
-#include <cstdlib>
 #include <iostream>
+#include <string>
 #include <vector>
 
 #include "epochs/messages.h"
@@ -12,22 +12,22 @@ using tessel::TesselVector;
 
 namespace {
 
-[[noreturn]] void fail(const char* message) {
-  std::cout << message << std::endl;
-  std::exit(1);
+Failure fail(const char* message) {
+  return Failure(std::string(message) + "\n");
 }
 
 constexpr int kDefaultOrder = 10;  // prediction order when the caller sets none
 
 }  // namespace
 
-TesselVector<cplx<double>> frob(const TesselVector<double>& signal, const double& sr, long& first,
-                                long& last, const TesselVector<double>& f0, int& order) {
+Expected<TesselVector<cplx<double>>> frob(const TesselVector<double>& signal, const double& sr,
+                                          long& first, long& last, const TesselVector<double>& f0,
+                                          int& order) {
   const long n_signal = signal.size();
-  if (first < 0) fail(epochs_msg::kFrobFirstNegative);
-  if (last > n_signal - 1) fail(epochs_msg::kFrobLastTooLarge);
-  if (first > last) fail(epochs_msg::kFrobFirstAfterLast);
-  if (f0.size() == 0) fail(epochs_msg::kFrobNoF0);
+  if (first < 0) return fail(epochs_msg::kFrobFirstNegative);
+  if (last > n_signal - 1) return fail(epochs_msg::kFrobLastTooLarge);
+  if (first > last) return fail(epochs_msg::kFrobFirstAfterLast);
+  if (f0.size() == 0) return fail(epochs_msg::kFrobNoF0);
 
   const double win_s =
       f0.size() == 1 ? 0.5 / f0[0] : 0.75 / (tessel::basic_ops::sum(f0) / f0.size());

@@ -23,14 +23,13 @@ long first_peak(const double* x, long lo, long hi) {
 
 }  // namespace
 
-tessel::TesselVector<tessel::cplx<double>> localmax(
+Expected<tessel::TesselVector<tessel::cplx<double>>> localmax(
     const tessel::TesselVector<double>& data_v, double sr, const tessel::TesselMatrix<double>& f0_m,
     long debut_n, long fin_n, double alpha, double& energy, bool increasing, bool allow_empty) {
   using marks_detail::roundsamples;
-  if (debut_n < 0) marks_detail::markfail(marks_msg::kLocalmaxDebut);
-  if (fin_n > static_cast<long>(data_v.size()) - 1) {
-    marks_detail::markfail(marks_msg::kLocalmaxFin);
-  }
+  if (debut_n < 0) return marks_detail::markfail(marks_msg::kLocalmaxDebut);
+  if (fin_n > static_cast<long>(data_v.size()) - 1)
+    return marks_detail::markfail(marks_msg::kLocalmaxFin);
   energy = 0.0;
   const double* x = data_v.data();
   std::vector<tessel::cplx<double>> marks;
@@ -65,16 +64,14 @@ tessel::TesselVector<tessel::cplx<double>> localmax(
     }
   }
 
-  if (marks.empty() && !allow_empty) marks_detail::markfail(marks_msg::kLocalmaxEmpty);
+  if (marks.empty() && !allow_empty) return marks_detail::markfail(marks_msg::kLocalmaxEmpty);
   tessel::TesselVector<tessel::cplx<double>> out(static_cast<long>(marks.size()));
   std::copy(marks.begin(), marks.end(), out.data());
   return out;
 }
 
-tessel::TesselVector<tessel::cplx<double>> localmax(const tessel::TesselVector<double>& data_v,
-                                                    double sr,
-                                                    const tessel::TesselMatrix<double>& f0_m,
-                                                    long debut_n, long fin_n, double alpha,
-                                                    double& energy) {
+Expected<tessel::TesselVector<tessel::cplx<double>>> localmax(
+    const tessel::TesselVector<double>& data_v, double sr, const tessel::TesselMatrix<double>& f0_m,
+    long debut_n, long fin_n, double alpha, double& energy) {
   return localmax(data_v, sr, f0_m, debut_n, fin_n, alpha, energy, bp_increasing(f0_m), false);
 }

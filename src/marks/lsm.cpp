@@ -5,11 +5,11 @@
 #include "marks/markfail.h"
 #include "marks/messages.h"
 
-tessel::TesselVector<double> lsm(const tessel::TesselVector<double>& vecteurT0_v,
-                                 const tessel::TesselVector<double>& vecteurMaxE_v, long L,
-                                 double beta, double gamma) {
-  if (vecteurT0_v.size() != L) marks_detail::markfail(marks_msg::kLsmPeriods, false);
-  if (vecteurMaxE_v.size() != L + 1) marks_detail::markfail(marks_msg::kLsmPeaks, false);
+Expected<tessel::TesselVector<double>> lsm(const tessel::TesselVector<double>& vecteurT0_v,
+                                           const tessel::TesselVector<double>& vecteurMaxE_v,
+                                           long L, double beta, double gamma) {
+  if (vecteurT0_v.size() != L) return marks_detail::markfail(marks_msg::kLsmPeriods, false);
+  if (vecteurMaxE_v.size() != L + 1) return marks_detail::markfail(marks_msg::kLsmPeaks, false);
   const double* P = vecteurT0_v.data();
   const double* M = vecteurMaxE_v.data();
   tessel::TesselVector<double> x(L + 1, 0.0);

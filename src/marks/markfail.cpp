@@ -1,15 +1,11 @@
 #include "marks/markfail.h"
 
-#include <cstdio>
-#include <cstdlib>
+#include <string>
 
 namespace marks_detail {
 
-void markfail(const char* text, bool line_end) {
-  std::fputs(text, stdout);
-  if (line_end) std::fputc('\n', stdout);
-  std::fflush(stdout);
-  std::exit(1);
+Failure markfail(const char* text, bool line_end) {
+  return Failure(std::string(text) + (line_end ? "\n" : ""));
 }
 
 }  // namespace marks_detail

@@ -1,10 +1,12 @@
-// Ends the process after an error message of the mark positioning.
+// The failures of the mark positioning.
 #pragma once
+
+#include "core/failure.h"
 
 namespace marks_detail {
 
-// Prints text on standard output, followed by a line end when line_end is true, and exits
-// with status 1.
-[[noreturn]] void markfail(const char* text, bool line_end = true);
+// The failure that prints text on standard output, followed by a line end when line_end is
+// true; status 1.
+[[nodiscard]] Failure markfail(const char* text, bool line_end = true);
 
 }  // namespace marks_detail

@@ -4,11 +4,14 @@
 #include "marks/localmaxvecteur.h"
 #include "marks/lsm.h"
 
-tessel::TesselVector<double> markperiodic(const tessel::TesselVector<double>& data_v, double sr,
-                                          const tessel::TesselMatrix<double>& f0_m, long debut_n,
-                                          long fin_n, double alpha, double beta, double gamma,
-                                          bool increasing) {
-  const auto R = localmaxvecteur(data_v, sr, f0_m, debut_n, fin_n, alpha, 0.0, increasing);
+Expected<tessel::TesselVector<double>> markperiodic(const tessel::TesselVector<double>& data_v,
+                                                    double sr,
+                                                    const tessel::TesselMatrix<double>& f0_m,
+                                                    long debut_n, long fin_n, double alpha,
+                                                    double beta, double gamma, bool increasing) {
+  const auto peaks = localmaxvecteur(data_v, sr, f0_m, debut_n, fin_n, alpha, 0.0, increasing);
+  if (!peaks) return peaks.error();
+  const auto& R = peaks.value();
   const long n = R.size();
   tessel::TesselVector<double> times(n, 0.0);
   for (long i = 0; i < n; ++i) times[i] = R[i].re;
@@ -20,8 +23,10 @@ tessel::TesselVector<double> markperiodic(const tessel::TesselVector<double>& da
   return lsm(periods, times, n - 1, beta, gamma);
 }
 
-tessel::TesselVector<double> markperiodic(const tessel::TesselVector<double>& data_v, double sr,
-                                          const tessel::TesselMatrix<double>& f0_m, long debut_n,
-                                          long fin_n, double alpha, double beta, double gamma) {
+Expected<tessel::TesselVector<double>> markperiodic(const tessel::TesselVector<double>& data_v,
+                                                    double sr,
+                                                    const tessel::TesselMatrix<double>& f0_m,
+                                                    long debut_n, long fin_n, double alpha,
+                                                    double beta, double gamma) {
   return markperiodic(data_v, sr, f0_m, debut_n, fin_n, alpha, beta, gamma, bp_increasing(f0_m));
 }

@@ -93,7 +93,7 @@ void transient_kinds(std::vector<Mark>& marks, const tessel::TesselMatrix<double
 
 }  // namespace
 
-tessel::TesselVector<Mark> markpositioning(
+Expected<tessel::TesselVector<Mark>> markpositioning(
     const tessel::TesselVector<double>& data_v, double sr, const tessel::TesselMatrix<double>& f0_m,
     const tessel::TesselMatrix<double>& voiced_m, const tessel::TesselMatrix<double>& transient_m,
     double noise_rate, double alpha, double beta, double gamma,
@@ -115,8 +115,10 @@ tessel::TesselVector<Mark> markpositioning(
     // A zone clipped to less than two samples (one starting at or past the curve's end, which
     // the shorter epoch curves leave uncovered) cannot hold a periodic mark.
     if (fin_n <= debut_n) continue;
-    const tessel::TesselVector<double> times =
+    const auto periodic =
         markperiodic(data_v, sr, f0_m, debut_n, fin_n, alpha, beta, gamma, increasing);
+    if (!periodic) return periodic.error();
+    const tessel::TesselVector<double>& times = periodic.value();
     tessel::TesselVector<Mark> block(times.size(), Mark(0.0, kVoiced));
     for (int i = 0; i < times.size(); ++i) block[i].re = times[i];
     append(marks, block);

@@ -3,6 +3,8 @@
 
 #include <tessel/tessel.h>
 
+#include "core/failure.h"
+
 // Marks over the N samples of the epoch curve data_v (sampling rate sr, Hz), sorted by time:
 // each mark is (time in s, kind) with kind 1 voiced, 0 unvoiced, 2 transient.
 //  - Inside each voiced zone (voiced_m: one row per zone, start and end in s) periodic marks
@@ -17,8 +19,8 @@
 //    included), and a zone without any mark receives one at its middle.
 // marked_voiced_m receives one row (first, last periodic mark time) per zone that gave marks;
 // noise_m one row more: the stretches (start, end in s) that received the noise marks.
-// Ends the program (status 1) on the faults of markperiodic. O(N + marks log marks).
-[[nodiscard]] tessel::TesselVector<tessel::cplx<double>> markpositioning(
+// Fails on the faults of markperiodic. O(N + marks log marks).
+[[nodiscard]] Expected<tessel::TesselVector<tessel::cplx<double>>> markpositioning(
     const tessel::TesselVector<double>& data_v, double sr, const tessel::TesselMatrix<double>& f0_m,
     const tessel::TesselMatrix<double>& voiced_m, const tessel::TesselMatrix<double>& transient_m,
     double noise_rate, double alpha, double beta, double gamma,

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "voicing/fc.h"
@@ -64,8 +65,65 @@ double median_of(std::vector<double> v) {
   return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) * 0.5;
 }
 
+// The f0 track as two series, f0 values outside [30, 2000] Hz replaced by the median taken
+// before any replacement.
+struct F0Series {
+  std::vector<double> times;  // s
+  std::vector<double> f0;     // Hz
+};
+
+F0Series cleaned_f0(const tessel::TesselMatrix<double>& f0track) {
+  const int rows = f0track.nrows();
+  F0Series s{std::vector<double>(rows), std::vector<double>(rows)};
+  for (int r = 0; r < rows; ++r) {
+    s.times[r] = f0track(r, 0);
+    s.f0[r] = f0track(r, 1);
+  }
+  const double f0_median = median_of(s.f0);
+  for (double& v : s.f0) {
+    if (v > kF0CeilingHz) v = f0_median;
+    if (v < kF0FloorHz) v = f0_median;
+  }
+  return s;
+}
+
+// Row step that decimates the track to the 10 ms grid; a single row or a zero median hop
+// keeps every row.
+long decimation_step(const std::vector<double>& times) {
+  const long rows = static_cast<long>(times.size());
+  if (rows <= 1) return 1;
+  std::vector<double> hops(rows - 1);
+  for (long r = 0; r + 1 < rows; ++r) hops[r] = times[r + 1] - times[r];
+  const double hop = median_of(hops);
+  if (hop == 0.0) return 1;
+  const double s = std::round(kFrameHopS / hop);
+  if (s >= static_cast<double>(rows)) return rows;
+  return s > 1.0 ? static_cast<long>(s) : 1;
+}
+
+// Frame centres (1-based samples), odd window lengths and the frames that fit in a signal of
+// `length` samples: lower = centre - half > 0 and upper = centre + half < length - 1.
+std::vector<Frame> frame_plan(const F0Series& track, double sr, double length) {
+  const long rows = static_cast<long>(track.times.size());
+  const long step = decimation_step(track.times);
+  std::vector<Frame> frames;
+  frames.reserve(static_cast<size_t>((rows - 1) / step + 1));
+  for (long r = 0; r < rows; r += step) {
+    const double centre = std::round(track.times[r] * sr) + 1.0;
+    double win = std::round(sr / track.f0[r]) * kPeriodsPerWindow;
+    if (std::fmod(win, 2.0) == 0.0) win += 1.0;
+    const double half = (win - 1.0) / 2.0;
+    // Non-finite values (a zero or NaN f0 or time) can never fit the signal.
+    if (!std::isfinite(centre) || !std::isfinite(win) || !(win <= length)) continue;
+    if (!(centre - half > 0.0) || !(centre + half < length - 1.0)) continue;
+    frames.push_back({static_cast<long>(centre), static_cast<int>(win), track.f0[r]});
+  }
+  return frames;
+}
+
 // What one thread reuses from frame to frame.
 struct FrameScratch {
+  std::optional<Failure> failure;  // the first failure met by this thread
   std::map<int, Window> windows;
   SpectreWorkspace ws;
   std::vector<double> windowed, magnitude;
@@ -78,7 +136,7 @@ struct FrameResult {
 };
 
 // Voicing coefficient and cut-off frequency of one frame of the signal x at sr Hz; a frame
-// with no harmonic below fcmax gives 0 and 0.
+// with no harmonic below fcmax gives 0 and 0. A failure of the spectrum is kept in sc.
 FrameResult analyse_frame(const Frame& fr, const double* x, double sr, double fcmax,
                           FrameScratch& sc) {
   const double half_sr = sr * 0.5;
@@ -102,7 +160,10 @@ FrameResult analyse_frame(const Frame& fr, const double* x, double sr, double fc
   const double top_search = fversmatlab(H * f + kSearchHalfWidth * f, sr, n);
   const int bins = static_cast<int>(clamp_bin(std::max(top_search + 1.0, n / 2 + 1.0)));
   if (sc.magnitude.size() < static_cast<size_t>(n)) sc.magnitude.resize(static_cast<size_t>(n));
-  spectre(sc.windowed.data(), L, n, sc.ws, sc.magnitude.data(), nullptr, bins);
+  if (Status s = spectre(sc.windowed.data(), L, n, sc.ws, sc.magnitude.data(), nullptr, bins); !s) {
+    if (!sc.failure) sc.failure = std::move(s).error();
+    return {};
+  }
   const double* mag = sc.magnitude.data();
 
   sc.peak_hz.resize(H);
@@ -145,11 +206,36 @@ FrameResult analyse_frame(const Frame& fr, const double* x, double sr, double fc
   return {coefficient, sc.peak_hz[fc(sc.ratio.data(), H, kHarmonicThreshold)]};
 }
 
+// The coefficient and cut-off of every frame, the frames split across threads, each thread
+// with its own scratch.
+Status analyse_frames(const std::vector<Frame>& frames, const double* x, double sr, double fcmax,
+                      tessel::TesselVector<double>& coefficient,
+                      tessel::TesselVector<double>& cut) {
+  const long nframes = static_cast<long>(frames.size());
+  const int threads = tessel::parallel::thread_count();
+  std::vector<FrameScratch> scratch(static_cast<size_t>(threads));
+  constexpr long kFramesPerChunk = 64;
+  tessel::parallel::parallel_for(
+      nframes, kFramesPerChunk,
+      [&](long begin, long end, int worker) {
+        FrameScratch& sc = scratch[static_cast<size_t>(worker)];
+        for (long i = begin; i < end; ++i) {
+          const FrameResult r = analyse_frame(frames[i], x, sr, fcmax, sc);
+          coefficient(i) = r.coefficient;
+          cut(i) = r.cutoff;
+        }
+      },
+      threads);
+  for (FrameScratch& sc : scratch)
+    if (sc.failure) return std::move(*sc.failure);
+  return Status{};
+}
+
 }  // namespace
 
-void analysevoise(const tessel::TesselVector<double>& signal, double sr,
-                  const tessel::TesselMatrix<double>& f0track, tessel::TesselMatrix<double>& coef,
-                  tessel::TesselMatrix<double>& cutoff, double& fcmax) {
+Status analysevoise(const tessel::TesselVector<double>& signal, double sr,
+                    const tessel::TesselMatrix<double>& f0track, tessel::TesselMatrix<double>& coef,
+                    tessel::TesselMatrix<double>& cutoff, double& fcmax) {
   // Maximum cut-off.
   const double half_sr = sr * 0.5;
   if (fcmax < 0.0) {
@@ -160,85 +246,29 @@ void analysevoise(const tessel::TesselVector<double>& signal, double sr,
 
   coef.resize(0, 2);
   cutoff.resize(0, 2);
-  const int rows = f0track.nrows();
-  if (rows == 0 || f0track.ncols() < 2) return;
-
-  // Clean f0 against the median taken before any replacement.
-  std::vector<double> times(rows), f0(rows);
-  for (int r = 0; r < rows; ++r) {
-    times[r] = f0track(r, 0);
-    f0[r] = f0track(r, 1);
-  }
-  const double f0_median = median_of(f0);
-  for (double& v : f0) {
-    if (v > kF0CeilingHz) v = f0_median;
-    if (v < kF0FloorHz) v = f0_median;
-  }
-
-  // Decimate to the 10 ms grid; a single row or a zero median hop keeps every row.
-  long step = 1;
-  if (rows > 1) {
-    std::vector<double> hops(rows - 1);
-    for (int r = 0; r + 1 < rows; ++r) hops[r] = times[r + 1] - times[r];
-    const double hop = median_of(hops);
-    if (hop != 0.0) {
-      const double s = std::round(kFrameHopS / hop);
-      if (s >= static_cast<double>(rows)) {
-        step = rows;
-      } else if (s > 1.0) {
-        step = static_cast<long>(s);
-      }
-    }
-  }
-
-  // Frame centres (1-based samples), odd window lengths and the frames that fit in the
-  // signal: lower = centre - half > 0 and upper = centre + half < length - 1.
-  const double length = signal.size();
-  std::vector<Frame> frames;
-  frames.reserve(static_cast<size_t>((rows - 1) / step + 1));
-  for (long r = 0; r < rows; r += step) {
-    const double centre = std::round(times[r] * sr) + 1.0;
-    double win = std::round(sr / f0[r]) * kPeriodsPerWindow;
-    if (std::fmod(win, 2.0) == 0.0) win += 1.0;
-    const double half = (win - 1.0) / 2.0;
-    // Non-finite values (a zero or NaN f0 or time) can never fit the signal.
-    if (!std::isfinite(centre) || !std::isfinite(win) || !(win <= length)) continue;
-    if (!(centre - half > 0.0) || !(centre + half < length - 1.0)) continue;
-    frames.push_back({static_cast<long>(centre), static_cast<int>(win), f0[r]});
-  }
+  if (f0track.nrows() == 0 || f0track.ncols() < 2) return Status{};
+  const std::vector<Frame> frames = frame_plan(cleaned_f0(f0track), sr, signal.size());
   const int nframes = static_cast<int>(frames.size());
-  if (nframes == 0) return;
+  if (nframes == 0) return Status{};
 
   tessel::TesselVector<double> coefficient(nframes, 0.0);
   tessel::TesselVector<double> cut(nframes, 0.0);
-  tessel::TesselVector<double> frame_time(nframes, 0.0);
+  if (Status done = analyse_frames(frames, signal.data(), sr, fcmax, coefficient, cut); !done)
+    return done;
 
-  // The frames are independent: they are split across threads, each with its own scratch.
-  const double* x = signal.data();
-  const int threads = tessel::parallel::thread_count();
-  std::vector<FrameScratch> scratch(static_cast<size_t>(threads));
-  constexpr long kFramesPerChunk = 64;
-  tessel::parallel::parallel_for(
-      nframes, kFramesPerChunk,
-      [&](long begin, long end, int worker) {
-        FrameScratch& sc = scratch[static_cast<size_t>(worker)];
-        for (long i = begin; i < end; ++i) {
-          const FrameResult r = analyse_frame(frames[i], x, sr, fcmax, sc);
-          frame_time(i) = static_cast<double>(frames[i].centre - 1) / sr;
-          coefficient(i) = r.coefficient;
-          cut(i) = r.cutoff;
-        }
-      },
-      threads);
-
-  const tessel::TesselVector<double> coef_smooth = medfilt1(coefficient, kCoefMedianOrder);
-  const tessel::TesselVector<double> cut_smooth = medfilt1(cut, kCutoffMedianOrder);
+  // Median smoothing of both series.
+  const auto coef_smooth = medfilt1(coefficient, kCoefMedianOrder);
+  if (!coef_smooth) return coef_smooth.error();
+  const auto cut_smooth = medfilt1(cut, kCutoffMedianOrder);
+  if (!cut_smooth) return cut_smooth.error();
   coef.resize(nframes, 2);
   cutoff.resize(nframes, 2);
   for (int i = 0; i < nframes; ++i) {
-    coef(i, 0) = frame_time(i);
-    coef(i, 1) = coef_smooth(i);
-    cutoff(i, 0) = frame_time(i);
-    cutoff(i, 1) = cut_smooth(i);
+    const double t = static_cast<double>(frames[i].centre - 1) / sr;
+    coef(i, 0) = t;
+    coef(i, 1) = (*coef_smooth)(i);
+    cutoff(i, 0) = t;
+    cutoff(i, 1) = (*cut_smooth)(i);
   }
+  return Status{};
 }

@@ -1,10 +1,12 @@
-// Ends the process after the framed error message of an analysis function.
+// The framed failure of a voicing analysis function.
 #pragma once
+
+#include "core/failure.h"
 
 namespace voicing_detail {
 
-// Prints "\n *** Error : <source> ***\n -> <why>\n" on standard output and exits with
-// status 1. Used only for arguments that no caller of the analysis chain can produce.
-[[noreturn]] void fail(const char* source, const char* why);
+// The failure printing "\n *** Error : <source> ***\n -> <why>\n" on standard output, status
+// 1. Met only for arguments that no caller of the analysis chain can produce.
+[[nodiscard]] Failure fail(const char* source, const char* why);
 
 }  // namespace voicing_detail

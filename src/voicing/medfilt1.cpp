@@ -6,8 +6,8 @@
 #include "voicing/fail.h"
 #include "voicing/messages.h"
 
-tessel::TesselVector<double> medfilt1(const tessel::TesselVector<double>& x, int n) {
-  if (n < 1) voicing_detail::fail("medfilt1", voicing_msg::kMedfiltBadOrder);
+Expected<tessel::TesselVector<double>> medfilt1(const tessel::TesselVector<double>& x, int n) {
+  if (n < 1) return voicing_detail::fail("medfilt1", voicing_msg::kMedfiltBadOrder);
   const int m = x.size();
   tessel::TesselVector<double> y(m, 0.0);
   if (m <= 2) return y;

@@ -59,9 +59,9 @@ const double* SpectreWorkspace::rotation(int n, bool odd_length) {
   return it->second.data();
 }
 
-void spectre(const double* frame, int L, int n, SpectreWorkspace& ws, double* magnitude,
-             double* phase, int bins) {
-  if (!is_power_of_two(n)) voicing_detail::fail("spectre", voicing_msg::kSpectreBadN);
+Status spectre(const double* frame, int L, int n, SpectreWorkspace& ws, double* magnitude,
+               double* phase, int bins) {
+  if (!is_power_of_two(n)) return voicing_detail::fail("spectre", voicing_msg::kSpectreBadN);
   double* x = ws.buffer(n);
   std::fill(x, x + 2 * static_cast<size_t>(n), 0.0);
   const int k0 = n / 2 - L / 2;  // 0-based position of frame[0]
@@ -81,16 +81,17 @@ void spectre(const double* frame, int L, int n, SpectreWorkspace& ws, double* ma
     x[2 * k + 1] = re * s + im * c;
   }
   rounded_modulus(x, last, magnitude);
-  if (phase == nullptr) return;
+  if (phase == nullptr) return Status{};
   for (int k = 0; k < last; ++k) {
     const double re = std::round(x[2 * k] * kRoundScale) / kRoundScale;
     const double im = std::round(x[2 * k + 1] * kRoundScale) / kRoundScale;
     phase[k] = argument(re, im);
   }
+  return Status{};
 }
 
-void spectre(const tessel::TesselVector<double>& frame, int& n,
-             tessel::TesselVector<double>& magnitude, tessel::TesselVector<double>& phase) {
+Status spectre(const tessel::TesselVector<double>& frame, int& n,
+               tessel::TesselVector<double>& magnitude, tessel::TesselVector<double>& phase) {
   const int L = frame.size();
   if (L > n) {
     std::printf("%s\n", voicing_msg::kSpectreLongFrame);
@@ -99,5 +100,5 @@ void spectre(const tessel::TesselVector<double>& frame, int& n,
   magnitude.resize(n);
   phase.resize(n);
   SpectreWorkspace ws;
-  spectre(frame.data(), L, n, ws, magnitude.data(), phase.data(), n);
+  return spectre(frame.data(), L, n, ws, magnitude.data(), phase.data(), n);
 }

@@ -274,9 +274,11 @@ TEST_F(MarksRun, MarksAreThoseOfTheAnalysisFiles) {
   tessel::TesselVector<tessel::cplx<double>> voicing(static_cast<long>(coef.t.size()));
   for (int i = 0; i < voicing.size(); ++i) voicing[i] = {kSr * coef.t[i] - 1.0, coef.v[i]};
   tessel::TesselMatrix<double> marked, noise;
-  const auto expected = markpositioning(
-      curve, kSr, matrix(f0), matrix(read_zones(file(".1VOI.sdif"))),
-      matrix(read_zones(file(".1TRA.sdif"))), median, 5.0, 0.2, 3.0, voicing, 0.5, marked, noise);
+  const auto expected =
+      markpositioning(curve, kSr, matrix(f0), matrix(read_zones(file(".1VOI.sdif"))),
+                      matrix(read_zones(file(".1TRA.sdif"))), median, 5.0, 0.2, 3.0, voicing, 0.5,
+                      marked, noise)
+          .value();
 
   const Track kinds = read_track(file(".1VUT.sdif"));
   ASSERT_EQ(kinds.t.size(), static_cast<std::size_t>(expected.size()));

@@ -47,7 +47,8 @@ struct Scene {
   }
   std::vector<cplx<double>> run() {
     const auto m = markpositioning(curve, kSr, f0, voiced, transient, 10.0, 4.0, 0.05, 5.0,
-                                   voicing(), voice_threshold, marked, noise);
+                                   voicing(), voice_threshold, marked, noise)
+                       .value();
     std::vector<cplx<double>> out(m.begin(), m.end());
     for (std::size_t i = 1; i < out.size(); ++i) {
       EXPECT_LT(out[i - 1].re, out[i].re) << "marks sorted by time, without repeats";

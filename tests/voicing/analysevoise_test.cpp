@@ -70,7 +70,9 @@ TEST(Analysevoise, MaximumCutoffRule) {
     SCOPED_TRACE(c.why);
     TesselMatrix<double> coef(3, 2, 1.0), cut(3, 2, 1.0);
     double fcmax = c.given;
-    analysevoise(TesselVector<double>(100, 0.0), c.sr, TesselMatrix<double>(), coef, cut, fcmax);
+    EXPECT_TRUE(
+        analysevoise(TesselVector<double>(100, 0.0), c.sr, TesselMatrix<double>(), coef, cut, fcmax)
+            .ok());
     EXPECT_EQ(fcmax, c.expected);
     EXPECT_EQ(coef.nrows(), 0);
     EXPECT_EQ(cut.nrows(), 0);
@@ -96,7 +98,7 @@ TEST(Analysevoise, DecimatesTheTrackToTenMilliseconds) {
     const TesselMatrix<double> f0 = regular(0.05, c.hop, c.rows, 100.0);
     TesselMatrix<double> coef, cut;
     double fcmax = 0.0;
-    analysevoise(x, sr, f0, coef, cut, fcmax);
+    EXPECT_TRUE(analysevoise(x, sr, f0, coef, cut, fcmax).ok());
     const int expected = (c.rows - 1) / c.stride + 1;
     ASSERT_EQ(coef.nrows(), expected);
     ASSERT_EQ(cut.nrows(), expected);
@@ -114,10 +116,12 @@ TEST(Analysevoise, SingleRowOrZeroHopKeepsEveryRow) {
   const TesselVector<double> x = harmonic_signal(sr, 0.5, 100.0, 3000.0);
   TesselMatrix<double> coef, cut;
   double fcmax = 0.0;
-  analysevoise(x, sr, track({0.1}, {100}), coef, cut, fcmax);
+  EXPECT_TRUE(analysevoise(x, sr, track({0.1}, {100}), coef, cut, fcmax).ok());
   EXPECT_EQ(coef.nrows(), 1);
   // Differences 0, 0, 0.1: median 0.
-  analysevoise(x, sr, track({0.1, 0.1, 0.1, 0.2}, {100, 100, 100, 100}), coef, cut, fcmax);
+  EXPECT_TRUE(
+      analysevoise(x, sr, track({0.1, 0.1, 0.1, 0.2}, {100, 100, 100, 100}), coef, cut, fcmax)
+          .ok());
   EXPECT_EQ(coef.nrows(), 4);
 }
 
@@ -130,7 +134,8 @@ TEST(Analysevoise, KeepsOnlyFramesWhoseWindowFitsTheSignal) {
   const std::vector<double> t = {399 / sr, 400 / sr, 4800 / sr, 8000 / sr, 9597 / sr, 9598 / sr};
   TesselMatrix<double> coef, cut;
   double fcmax = 0.0;
-  analysevoise(x, sr, track(t, std::vector<double>(t.size(), 100.0)), coef, cut, fcmax);
+  EXPECT_TRUE(
+      analysevoise(x, sr, track(t, std::vector<double>(t.size(), 100.0)), coef, cut, fcmax).ok());
   ASSERT_EQ(coef.nrows(), 4);
   EXPECT_DOUBLE_EQ(coef(0, 0), 0.025);  // centre 401: the window starts at sample 0
   EXPECT_DOUBLE_EQ(coef(3, 0), 9597 / sr);
@@ -146,7 +151,7 @@ TEST(Analysevoise, OutOfRangeF0IsReplacedByTheMedian) {
     SCOPED_TRACE(odd);
     TesselMatrix<double> coef, cut;
     double fcmax = 0.0;
-    analysevoise(x, sr, track(t, {odd, 100, 100, 100, odd}), coef, cut, fcmax);
+    EXPECT_TRUE(analysevoise(x, sr, track(t, {odd, 100, 100, 100, odd}), coef, cut, fcmax).ok());
     ASSERT_EQ(coef.nrows(), 4);
     EXPECT_DOUBLE_EQ(coef(0, 0), 0.2);
   }
@@ -158,7 +163,7 @@ TEST(Analysevoise, HarmonicSoundIsVoicedAndNoiseIsNot) {
   TesselMatrix<double> coef, cut;
   double fcmax = 0.0;
 
-  analysevoise(harmonic_signal(sr, 1.0, 200.0, 5900.0), sr, f0, coef, cut, fcmax);
+  EXPECT_TRUE(analysevoise(harmonic_signal(sr, 1.0, 200.0, 5900.0), sr, f0, coef, cut, fcmax).ok());
   ASSERT_EQ(coef.nrows(), 90);
   // The median filter pads with zeros: the two frames at each end are left out.
   for (int i = 2; i < 88; ++i) EXPECT_GT(coef(i, 1), 0.9) << i;
@@ -170,7 +175,7 @@ TEST(Analysevoise, HarmonicSoundIsVoicedAndNoiseIsNot) {
   std::mt19937 gen(3);
   std::normal_distribution<double> g(0.0, 1.0);
   for (int i = 0; i < noise.size(); ++i) noise(i) = g(gen);
-  analysevoise(noise, sr, f0, coef, cut, fcmax);
+  EXPECT_TRUE(analysevoise(noise, sr, f0, coef, cut, fcmax).ok());
   EXPECT_LT(mean_of_column(coef, 1), 0.5);
 }
 
@@ -188,7 +193,7 @@ TEST(Analysevoise, CutoffFollowsTheTopOfTheHarmonicBand) {
   }
   TesselMatrix<double> coef, cut;
   double fcmax = 0.0;
-  analysevoise(x, sr, regular(0.05, 0.01, 90, 200.0), coef, cut, fcmax);
+  EXPECT_TRUE(analysevoise(x, sr, regular(0.05, 0.01, 90, 200.0), coef, cut, fcmax).ok());
   ASSERT_EQ(cut.nrows(), 90);
   for (const int i : {10, 45, 80}) {
     SCOPED_TRACE(i);
@@ -201,16 +206,18 @@ TEST(Analysevoise, DegenerateFrames) {
   TesselMatrix<double> coef, cut;
   double fcmax = 0.0;
   // f0 1500 Hz above the 1000 Hz cap: no harmonic, coefficient 0 and cut-off 0 Hz.
-  analysevoise(harmonic_signal(sr, 1.0, 300.0, 900.0), sr, regular(0.1, 0.01, 50, 1500.0), coef,
-               cut, fcmax);
+  EXPECT_TRUE(analysevoise(harmonic_signal(sr, 1.0, 300.0, 900.0), sr,
+                           regular(0.1, 0.01, 50, 1500.0), coef, cut, fcmax)
+                  .ok());
   ASSERT_EQ(coef.nrows(), 50);
   for (int i = 0; i < coef.nrows(); ++i) {
     EXPECT_EQ(coef(i, 1), 0.0);
     EXPECT_EQ(cut(i, 1), 0.0);
   }
   // A silent sound has no band energy: every frame gets the coefficient 1.
-  analysevoise(TesselVector<double>(2000, 0.0), sr, regular(0.3, 0.01, 50, 100.0), coef, cut,
-               fcmax);
+  EXPECT_TRUE(analysevoise(TesselVector<double>(2000, 0.0), sr, regular(0.3, 0.01, 50, 100.0), coef,
+                           cut, fcmax)
+                  .ok());
   ASSERT_EQ(coef.nrows(), 50);
   for (int i = 2; i < coef.nrows() - 2; ++i) EXPECT_EQ(coef(i, 1), 1.0) << i;
 }
@@ -219,15 +226,18 @@ TEST(Analysevoise, TrackThatYieldsNoFrameGivesEmptyTracks) {
   TesselMatrix<double> coef(2, 2, 1.0), cut(2, 2, 1.0);
   double fcmax = 0.0;
   // A 100 Hz window at 16 kHz does not fit in 500 samples; f0 0 or NaN never fits.
-  analysevoise(TesselVector<double>(500, 0.1), 16000.0, regular(0.01, 0.01, 3, 100.0), coef, cut,
-               fcmax);
+  EXPECT_TRUE(analysevoise(TesselVector<double>(500, 0.1), 16000.0, regular(0.01, 0.01, 3, 100.0),
+                           coef, cut, fcmax)
+                  .ok());
   EXPECT_EQ(coef.nrows(), 0);
   EXPECT_EQ(cut.nrows(), 0);
-  analysevoise(TesselVector<double>(500, 0.1), 16000.0, regular(0.01, 0.01, 3, 0.0), coef, cut,
-               fcmax);
+  EXPECT_TRUE(analysevoise(TesselVector<double>(500, 0.1), 16000.0, regular(0.01, 0.01, 3, 0.0),
+                           coef, cut, fcmax)
+                  .ok());
   EXPECT_EQ(coef.nrows(), 0);
-  analysevoise(TesselVector<double>(500, 0.1), 16000.0, regular(0.01, 0.01, 3, std::nan("")), coef,
-               cut, fcmax);
+  EXPECT_TRUE(analysevoise(TesselVector<double>(500, 0.1), 16000.0,
+                           regular(0.01, 0.01, 3, std::nan("")), coef, cut, fcmax)
+                  .ok());
   EXPECT_EQ(coef.nrows(), 0);
 }
 
@@ -256,7 +266,7 @@ void reference(const TesselVector<double>& x, double sr, const TesselMatrix<doub
       sw2 += w(j) * w(j);
     }
     TesselVector<double> mag, phase;
-    spectre(frame, n, mag, phase);
+    EXPECT_TRUE(spectre(frame, n, mag, phase).ok());
     const int H = static_cast<int>(std::floor(fcmax / f));
     std::vector<double> peak(H), A(H), B(H, 0.0);
     for (int m = 1; m <= H; ++m) {
@@ -289,7 +299,7 @@ void reference(const TesselVector<double>& x, double sr, const TesselMatrix<doub
     cv(int(i)) = c[i];
     kv(int(i)) = k[i];
   }
-  const TesselVector<double> cs = medfilt1(cv, 5), ks = medfilt1(kv, 10);
+  const TesselVector<double> cs = medfilt1(cv, 5).value(), ks = medfilt1(kv, 10).value();
   coef.assign(cs.data(), cs.data() + cs.size());
   cut.assign(ks.data(), ks.data() + ks.size());
 }
@@ -310,7 +320,7 @@ TEST(Analysevoise, AgreesWithThePlainFrameByFrameComputation) {
     SCOPED_TRACE(cap);
     TesselMatrix<double> coef, cut;
     double fcmax = cap;
-    analysevoise(x, sr, f0, coef, cut, fcmax);
+    EXPECT_TRUE(analysevoise(x, sr, f0, coef, cut, fcmax).ok());
     std::vector<double> times, want_coef, want_cut;
     reference(x, sr, f0, cap, times, want_coef, want_cut);
     ASSERT_GT(times.size(), 30u);

@@ -1,0 +1,153 @@
+// One analysis run: paths, sound and directory, then the chain.
+#include "driver/run_analysis.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <exception>
+#include <iostream>
+
+#include "driver/helper_path.h"
+#include "driver/resolve_input.h"
+#include "driver/run_program.h"
+#include "driver/write_history.h"
+#include "lumbra/lumbra.h"
+#include "sound/readsf.h"
+
+namespace {
+
+const char kNoExtension[] =
+    "\n *** Error ***\n -> file without extension\n *** Exiting program *** \n";
+const char kNoSamples[] =
+    "\n *** Error *** \n *** Size of data null ! \n *** Exiting from the program ";
+const char kCannotCreateDir[] =
+    "\n *** Error ***\n -> can't create directory \n *** Exiting program ***\n";
+const char kCreateDirScript[] = "glotmark_create_dir.sh";
+const char kHistoryLine[] = "\n Writing history file.\n ";
+
+std::string now_text() {
+  const std::time_t now = std::time(nullptr);
+  const char* text = std::ctime(&now);
+  return text != nullptr ? text : "\n";
+}
+
+bool opens_for_reading(const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "r");
+  if (f == nullptr) return false;
+  std::fclose(f);
+  return true;
+}
+
+// The -I file, found by the input tries among SDIF files.
+Expected<std::string> resolve_f0_file(const AnalysisRequest& q) {
+  const std::string& f0 = q.args.f0_file_arg;
+  const auto found = resolve_input(f0, split_input(f0).value_or(InputName{}), q.sfdir,
+                                   [](const std::string& p) { return SdifCheckFileFormat(p); });
+  if (!found) {
+    return step_failure("\n *** Error *** \n -> file : " + f0 +
+                        " doesn't exist or is not a sdif file. \n *** Exiting from the program\n ");
+  }
+  return found->path;
+}
+
+// Where the sound is and where its files go; fills c.sound_path and c.files, returns outdir.
+Expected<std::string> resolve_sound(const AnalysisRequest& q, RunContext& c) {
+  const std::string& input = q.args.input_arg;
+  const auto name = split_input(input);
+  if (!name) return step_failure(kNoExtension);
+  const auto found = resolve_input(input, *name, q.sfdir, opens_for_reading);
+  if (!found) {
+    return step_failure("\n *** Error *** \n -> file : " + input +
+                        " doesn't exist! \n *** Exiting from the program\n ");
+  }
+  c.sound_path = found->path;
+  c.files = file_set(found->outdir + name->base_name);
+  return found->outdir;
+}
+
+// The context of q up to the sound file's paths.
+RunContext context_of(const AnalysisRequest& q) {
+  RunContext c;
+  c.args = q.args;
+  c.opts = q.opts;
+  c.verbose = q.opts.verbose;
+  c.requested = requests_of(q.args, q.opts);
+  c.program_dir = q.program.substr(0, q.program.rfind('/') + 1);  // npos + 1 == 0: no directory
+  return c;
+}
+
+// Loads the sound into c; a sound that cannot be read fails before anything is on disk.
+Status load_sound(RunContext& c, AnalysisOutcome& outcome) {
+  if (c.verbose) std::cout << "\nOpenning " << c.sound_path << std::endl;
+  auto sound = readsf(c.sound_path, c.sr);
+  if (!sound) return std::move(sound).error();
+  c.signal = std::move(sound).value();
+  outcome.history_due = true;
+  if (c.signal.size() == 0) return step_failure(kNoSamples);
+  c.duration = (c.signal.size() - 1) / c.sr;
+  if (c.verbose) {
+    std::cout << " Frequency rate : " << c.sr << std::endl;
+    std::cout << " Length (seconds) : " << c.duration << std::endl;
+  }
+  return Status{};
+}
+
+// Everything of run_analysis that may fail.
+Status run_steps(const AnalysisRequest& q, AnalysisOutcome& outcome) {
+  RunContext c = context_of(q);
+  if (q.args.f0_file_given) {
+    auto f0 = resolve_f0_file(q);
+    if (!f0) return std::move(f0).error();
+    c.f0_path = std::move(f0).value();
+  }
+  auto outdir = resolve_sound(q, c);
+  if (!outdir) return std::move(outdir).error();
+  outcome.outdir = std::move(outdir).value();
+  outcome.results.files = c.files;
+  if (c.verbose) {
+    std::cout << "\n -> All files will be stored in the directory : " << outcome.outdir << "\n"
+              << std::endl;
+  }
+  if (Status loaded = load_sound(c, outcome); !loaded) return loaded;
+  outcome.results.sr = c.sr;
+  const std::string script =
+      helper_path(c.program_dir, kCreateDirScript).value_or(c.program_dir + kCreateDirScript);
+  if (run_program({script, outcome.outdir}) != 0) return step_failure(kCannotCreateDir);
+  return run_chain(c, outcome.results);
+}
+
+}  // namespace
+
+Expected<AnalysisRequest> analysis_request(int argc, char** argv, std::ostream& out) {
+  AnalysisRequest q;
+  q.start_time = now_text();
+  if (cmdline_parser(argc, argv, &q.args) != 0) return Failure("");
+  if (check_cmdline(q.args, q.opts, out) != 0) return Failure("");
+  const char* sfdir = std::getenv("SFDIR");
+  q.sfdir = sfdir != nullptr ? sfdir : "";
+  q.program = argc > 0 ? argv[0] : "glotmark";
+  q.command_line = q.program;
+  for (int i = 1; i < argc; ++i) q.command_line += std::string(" ") + argv[i];
+  return q;
+}
+
+AnalysisOutcome run_analysis(const AnalysisRequest& request) {
+  AnalysisOutcome outcome;
+  try {
+    if (Status done = run_steps(request, outcome); !done) outcome.failure = std::move(done).error();
+  } catch (const std::exception& e) {
+    // Any library error ends the run like the program's own errors.
+    outcome.failure = Failure("", std::string(e.what()) + "\n");
+  }
+  return outcome;
+}
+
+int finish_analysis(const AnalysisRequest& request, const AnalysisOutcome& outcome) {
+  if (outcome.failure) print_failure(*outcome.failure);
+  if (outcome.history_due) {
+    const std::string end = now_text();
+    if (request.opts.verbose) std::cout << kHistoryLine << std::endl;
+    (void)write_history(outcome.outdir, request.command_line, request.start_time, end);
+  }
+  return outcome.failure ? outcome.failure->status : 0;
+}
