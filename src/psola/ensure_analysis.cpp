@@ -5,7 +5,7 @@
 #include <climits>
 #include <iostream>
 
-#include "driver/glotmark_main.h"
+#include "driver/run_analysis.h"
 #include "psola/analysis_paths.h"
 #include "psola/psola_types.h"
 
@@ -34,7 +34,10 @@ std::string ensure_analysis(const std::string& sound,
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
   std::cout.flush();
-  const int status = glotmark_main(static_cast<int>(args.size()), argv.data());
+  const Expected<AnalysisRequest> request =
+      analysis_request(static_cast<int>(args.size()), argv.data(), std::cout);
+  int status = request ? 0 : request.error().status;
+  if (request) status = finish_analysis(*request, run_analysis(*request));
   std::cout.flush();
   if (status != 0) throw PsolaError("the analysis of " + sound + " failed (see above)");
   return pso_file(dir, sound);
