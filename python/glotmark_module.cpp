@@ -24,7 +24,7 @@
 #include "convert/analysis_tracks.h"
 #include "convert/convert_error.h"
 #include "convert/sound_context.h"
-#include "driver/glotmark_main.h"
+#include "driver/run_analysis.h"
 
 namespace py = pybind11;
 
@@ -132,7 +132,7 @@ RunResult run_glotmark(const std::vector<std::string>& args) {
     std::vector<char*> argv;
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    const int status = glotmark_main(static_cast<int>(args.size()), argv.data());
+    const int status = run_command_line(static_cast<int>(args.size()), argv.data());
     std::fflush(nullptr);
     ::_exit(status);
   }

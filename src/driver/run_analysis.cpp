@@ -151,3 +151,9 @@ int finish_analysis(const AnalysisRequest& request, const AnalysisOutcome& outco
   }
   return outcome.failure ? outcome.failure->status : 0;
 }
+
+int run_command_line(int argc, char** argv) {
+  const Expected<AnalysisRequest> request = analysis_request(argc, argv, std::cout);
+  if (!request) return request.error().status;
+  return finish_analysis(*request, run_analysis(*request));
+}

@@ -69,5 +69,10 @@ struct AnalysisOutcome {
 // status: 0 after a completed run, the failure's status otherwise.
 [[nodiscard]] int finish_analysis(const AnalysisRequest& request, const AnalysisOutcome& outcome);
 
+// The four together, as glotmark's main does them for one command line (printing on standard
+// output): parse and check, run, finish. Returns the exit status; never ends the process except
+// for -h and -V.
+[[nodiscard]] int run_command_line(int argc, char** argv);
+
 // Walks the chain on a prepared context (sound loaded, directory made), filling results.
 [[nodiscard]] Status run_chain(const RunContext& c, AnalysisResults& results);

@@ -78,9 +78,9 @@ inline constexpr const char* kSelVut = ":1VUV/1VUT";
 inline constexpr const char* kSelBeg = ":1MRK/1BEG";
 inline constexpr const char* kSelEnd = ":1MRK/1END";
 inline constexpr const char* kSelSegments = ":1MRK/1BEG,1MRK/1END";
-inline constexpr const char* kVoiced = "Voiced";
-inline constexpr const char* kUnvoiced = "Unvoiced";
-inline constexpr const char* kTransient = "Transient";
+inline constexpr const char* kZoneVoiced = "Voiced";
+inline constexpr const char* kZoneUnvoiced = "Unvoiced";
+inline constexpr const char* kZoneTransient = "Transient";
 
 // requested[step] for steps 2..8 (indices 0 and 1 unused), from the command line.
 using Requests = std::array<bool, 9>;

@@ -41,8 +41,8 @@ Status voiced_zones(const RunContext& c, const VoicingResult& voicing, long epoc
   }
   voicedzones(voicing.coef, c.sr, c.args.voice_threshold_arg, c.signal.size(), epoch_samples,
               out.voiced, out.unvoiced);
-  if (Status w = write_zones(c, out.voiced, c.files.voi, kVoiced, header); !w) return w;
-  return write_zones(c, out.unvoiced, c.files.uvi, kUnvoiced, header);
+  if (Status w = write_zones(c, out.voiced, c.files.voi, kZoneVoiced, header); !w) return w;
+  return write_zones(c, out.unvoiced, c.files.uvi, kZoneUnvoiced, header);
 }
 
 // Step 6.
@@ -58,7 +58,7 @@ Status transient_zones(const RunContext& c, const TransientResult& transients,
   }
   out.transient =
       transientzones(transients.curve, c.sr, c.args.trans_threshold_arg, c.signal.size());
-  return write_zones(c, out.transient, c.files.tra, kTransient, header);
+  return write_zones(c, out.transient, c.files.tra, kZoneTransient, header);
 }
 
 }  // namespace

@@ -34,10 +34,7 @@ std::string ensure_analysis(const std::string& sound,
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
   std::cout.flush();
-  const Expected<AnalysisRequest> request =
-      analysis_request(static_cast<int>(args.size()), argv.data(), std::cout);
-  int status = request ? 0 : request.error().status;
-  if (request) status = finish_analysis(*request, run_analysis(*request));
+  const int status = run_command_line(static_cast<int>(args.size()), argv.data());
   std::cout.flush();
   if (status != 0) throw PsolaError("the analysis of " + sound + " failed (see above)");
   return pso_file(dir, sound);
