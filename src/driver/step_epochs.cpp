@@ -6,6 +6,7 @@
 #include "driver/runstate.h"
 #include "epochs/analyserealloc.h"
 #include "epochs/ener.h"
+#include "epochs/energy_curve.h"
 #include "epochs/fir1.h"
 #include "epochs/fir_aligned.h"
 #include "epochs/frob.h"
@@ -38,11 +39,11 @@ Expected<TesselVector<double>> energy_curve(const RunContext& c, double f0_media
   // cannot be designed (and the frame step would fall below one sample).
   const double wn = (0.25 / hop_s) / (0.5 * c.sr);
   if (!(wn < 1.0)) return step_failure(kF0TooHighForEnergy);
-  const TesselVector<double> staircase = ener(c.signal, c.sr, window_s, hop_s);
   const TesselVector<double> b = fir1(kSmoothingOrder, TesselVector<double>{wn}, 1);
+  // The staircase has one value per signal sample; it is smoothed block by block.
   const long first = static_cast<long>(std::round(0.5 * b.size())) - 1;
-  const long last = staircase.size() - static_cast<long>(std::floor(0.5 * b.size())) - 1;
-  return fir_aligned(b, staircase, first, last - first + 1);
+  const long last = c.signal.size() - static_cast<long>(std::floor(0.5 * b.size())) - 1;
+  return ::energy_curve(c.signal, c.sr, window_s, hop_s, b, first, last - first + 1);
 }
 
 // Frobenius-norm values placed on the sample grid: value i of frob belongs to sample

@@ -11,3 +11,9 @@
 // samples gives zeros. A frame step below one sample is taken as one sample.
 tessel::TesselVector<double> ener(const tessel::TesselVector<double>& signal, const double& sr,
                                   double& window_s, double& hop_s);
+
+// Samples from .. from + count - 1 of the same staircase written to out[0 .. count - 1] (need
+// not be initialised): the values of the whole result, whatever the block. window_s and hop_s
+// as above (hop_s already non-zero). Reads only the frames that reach the block.
+void ener(const tessel::TesselVector<double>& signal, double sr, double window_s, double hop_s,
+          long from, long count, double* out);

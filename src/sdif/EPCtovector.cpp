@@ -25,7 +25,7 @@ Status EPCtovector(const std::string& path, tessel::TesselVector<double>& out_v,
     return Status{};
   });
   if (!read) return read;
-  out_v.resize(total);
+  out_v.resize(total, tessel::uninitialized);
   double* at = out_v.data();
   for (const SDIFMatrix& m : kept) {
     m.GetCol(0, at);

@@ -90,7 +90,7 @@ Expected<tessel::TesselVector<double>> readsf(const std::string& path, double& r
   int n = afReadFrames(file, AF_DEFAULT_TRACK, block.data(), kBlockFrames);
   while (n > 0) {
     if (count > kMaxFrames - n) return fail(kTooLongError);
-    signal.resize(count + n);
+    signal.resize(count + n, tessel::uninitialized);
     double* out = signal.data() + count;
     const float* in = block.data();
     for (int i = 0; i < n; ++i) {

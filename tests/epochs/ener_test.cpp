@@ -1,9 +1,14 @@
 // Frame-energy staircase of the energy method.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "epochs/ener.h"
+#include "epochs/energy_curve.h"
+#include "epochs/fir1.h"
+#include "epochs/fir_aligned.h"
 
 using tessel::TesselVector;
 
@@ -91,4 +96,29 @@ TEST(Ener, ScalesWithAmplitude) {
   const TesselVector<double> a = ener(ramp_noise(3000, 1.0), 44100.0, w1, h1);
   const TesselVector<double> b = ener(ramp_noise(3000, 2.0), 44100.0, w2, h2);
   for (int i = 0; i < 3000; ++i) ASSERT_NEAR(b[i], 2.0 * a[i], 1e-12) << i;
+}
+
+// Blocks of the staircase and of the smoothed curve, and any number of threads, give the values
+// of the whole: the energy method works block by block on threads.
+TEST(Ener, BlocksAndSmoothedCurveEqualTheWhole) {
+  const TesselVector<double> x = ramp_noise(70000, 1.0);
+  double window = 1.0 / 360.0, hop = 0.25 / 360.0;
+  const TesselVector<double> whole = ener(x, 44100.0, window, hop);
+  for (const long block : {1L, 31L, 1000L, 69999L}) {
+    SCOPED_TRACE(block);
+    std::vector<double> out(x.size(), std::nan(""));
+    for (long a = 0; a < x.size(); a += block) {
+      ener(x, 44100.0, window, hop, a, std::min<long>(block, x.size() - a), out.data() + a);
+    }
+    for (long i = 0; i < x.size(); ++i) ASSERT_EQ(out[i], whole[i]) << "sample " << i;
+  }
+  const TesselVector<double> b = fir1(100, TesselVector<double>{0.03}, 1);
+  const TesselVector<double> want = fir_aligned(b, whole, 50, x.size() - 100);
+  for (const int threads : {1, 2, 8}) {
+    SCOPED_TRACE(threads);
+    const TesselVector<double> got =
+        energy_curve(x, 44100.0, window, hop, b, 50, x.size() - 100, threads);
+    ASSERT_EQ(got.size(), want.size());
+    for (long i = 0; i < got.size(); ++i) ASSERT_EQ(got[i], want[i]) << "sample " << i;
+  }
 }
