@@ -1,35 +1,20 @@
 // Option parser of glotmark: getopt_long over one table that also gives the help lines.
 #include "driver/cmdline.h"
 
-#include <getopt.h>
+#include "core/option_table.h"
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 namespace {
 
-enum class Kind { help, version, flag, text, real, integer };
-
-// One option: its letter (0 when long-only), long name, argument kind, help line and the
-// record fields it sets. Rows are in help order.
-struct OptionRow {
-  char letter;
-  const char* name;
-  Kind kind;
-  const char* help_line;
-  unsigned gengetopt_args_info::*given;
-  int gengetopt_args_info::*flag = nullptr;
-  std::string gengetopt_args_info::*text = nullptr;
-  double gengetopt_args_info::*real = nullptr;
-  int gengetopt_args_info::*integer = nullptr;
-};
-
 using R = gengetopt_args_info;
+using Kind = OptionKind;
+using Row = OptionRow<R>;
 
 // clang-format off
-const OptionRow kOptions[] = {
+const Row kOptions[] = {
   {'h', "help", Kind::help,
    "   -h         --help                    Print help and exit", &R::help_given},
   {'V', "version", Kind::version,
@@ -102,8 +87,6 @@ const OptionRow kOptions[] = {
 };
 // clang-format on
 
-constexpr int kOptionCount = sizeof kOptions / sizeof kOptions[0];
-
 const char kShortOptions[] = "hVi:OI:f:F:Ee:o:UTv:t:Ma:b:g:S";
 
 // Long description; its only placeholder is the package name in the usage line.
@@ -175,30 +158,6 @@ const char kDescription[] =
     "\n"
     "Usage: %s [OPTIONS]... [FILES]...\n";
 
-int refuse_duplicate(const OptionRow& row) {
-  if (row.letter != 0) {
-    std::fprintf(stderr, "%s: `--%s' (`-%c') option given more than once\n", CMDLINE_PARSER_PACKAGE,
-                 row.name, row.letter);
-  } else {
-    std::fprintf(stderr, "%s: `--%s' option given more than once\n", CMDLINE_PARSER_PACKAGE,
-                 row.name);
-  }
-  return 1;
-}
-
-const OptionRow* find_row(int code, const option* long_options, int long_index) {
-  if (code == 0) {
-    // Long-only options are told apart by the name of the matched entry.
-    const char* name = long_options[long_index].name;
-    for (const auto& row : kOptions)
-      if (row.letter == 0 && std::strcmp(row.name, name) == 0) return &row;
-    return nullptr;
-  }
-  for (const auto& row : kOptions)
-    if (row.letter != 0 && row.letter == code) return &row;
-  return nullptr;
-}
-
 }  // namespace
 
 void cmdline_parser_print_version() {
@@ -215,66 +174,24 @@ void cmdline_parser_print_help() {
 
 int cmdline_parser(int argc, char* const* argv, gengetopt_args_info* args_info) {
   *args_info = gengetopt_args_info{};
-
-  option long_options[kOptionCount + 1];
-  for (int i = 0; i < kOptionCount; ++i) {
-    const OptionRow& row = kOptions[i];
-    const bool takes_arg =
-        row.kind == Kind::text || row.kind == Kind::real || row.kind == Kind::integer;
-    long_options[i] = {row.name, takes_arg ? required_argument : no_argument, nullptr, row.letter};
-  }
-  long_options[kOptionCount] = {nullptr, 0, nullptr, 0};
-
-  // Start again at argument 1; on glibc optind 0 does that and also clears the scanner's
-  // hidden state, so the parser can run more than once in one process (unit tests).
-  optind = 0;
-  opterr = 1;
-
-  while (true) {
-    int long_index = 0;
-    const int code = getopt_long(argc, argv, kShortOptions, long_options, &long_index);
-    if (code == -1) break;
-    if (code == '?') return 1;  // getopt_long has printed its own diagnostic
-
-    const OptionRow* row = find_row(code, long_options, long_index);
-    if (row == nullptr) {
-      std::fprintf(stderr, "%s: option unknown: %c\n", CMDLINE_PARSER_PACKAGE, code);
-      std::abort();
-    }
-    if (row->kind == Kind::help) {
+  const OptionParserSettings settings{CMDLINE_PARSER_PACKAGE, kShortOptions, true};
+  switch (parse_option_table<R>(argc, argv, kOptions, settings, *args_info, args_info->inputs)) {
+    case OptionParse::help:
       cmdline_parser_print_help();
       std::exit(0);
-    }
-    if (row->kind == Kind::version) {
+    case OptionParse::version:
       cmdline_parser_print_version();
       std::exit(0);
-    }
-    if (args_info->*(row->given) != 0) return refuse_duplicate(*row);
-    args_info->*(row->given) = 1;
-    switch (row->kind) {
-      case Kind::flag:
-        args_info->*(row->flag) = 1;
-        break;
-      case Kind::text:
-        args_info->*(row->text) = optarg;
-        break;
-      case Kind::real:
-        args_info->*(row->real) = std::strtod(optarg, nullptr);
-        break;
-      case Kind::integer:
-        args_info->*(row->integer) = std::atoi(optarg);
-        break;
-      default:
-        break;
-    }
+    case OptionParse::refused:
+    case OptionParse::repeated:
+      return 1;
+    case OptionParse::ok:
+      break;
   }
-
   if (args_info->input_given == 0) {
     std::fprintf(stderr, "%s: '--input' ('-i') option required\n", CMDLINE_PARSER_PACKAGE);
     return 1;
   }
-
-  for (int i = optind; i < argc; ++i) args_info->inputs.emplace_back(argv[i]);
   args_info->inputs_num = static_cast<unsigned>(args_info->inputs.size());
   return 0;
 }

@@ -218,6 +218,42 @@ void check(const Options& o) {
   if (!(o.peak > 0.0 && o.peak <= 1.0)) throw std::invalid_argument("peak must lie in (0, 1]");
 }
 
+// Glottal excitation of the voiced stretch s that starts at t0 s (samples n0 .. n1 - 1 of the
+// sound, exc holding them from n0): one pulse per cycle, jittered and shimmered, faded at the
+// stretch's ends; the cycles and closures are appended to c.
+template <class Pulse>
+void voiced_excitation(const Options& o, const Segment& s, double t0, std::size_t n0,
+                       std::size_t n1, double te, const Pulse& pulse, Gauss& rng,
+                       std::vector<double>& exc, Clean& c) {
+  const double d = s.duration_s;
+  const double lr = std::log(s.f0_end_hz / s.f0_start_hz);
+  auto f0_at = [&](double t) {
+    const double u = (t - t0) / d;
+    const double vib = o.vibrato_cents / 1200.0 * std::sin(2.0 * kPi * o.vibrato_rate_hz * t);
+    return s.f0_start_hz * std::exp(lr * u) * std::exp2(vib);
+  };
+  double t = t0;
+  for (;;) {
+    // Period from the f0 at the middle of the cycle, so glides keep the contour's count.
+    double p0 = 1.0 / f0_at(t);
+    for (int i = 0; i < 3; ++i) p0 = 1.0 / f0_at(t + 0.5 * p0);
+    const double jit = std::clamp(o.jitter * rng(), -0.5, 0.5);
+    const double period = p0 * (1.0 + jit);
+    if (t + period > t0 + d) break;
+    const double amp =
+        ramp(t + te * period - t0, d, o.ramp_s) * std::max(0.0, 1.0 + o.shimmer * rng());
+    c.cycles.push_back({t, period});
+    c.gci_s.push_back(t + te * period);
+    const auto a = static_cast<std::size_t>(std::ceil(t * o.sr));
+    const auto b = std::min(n1, static_cast<std::size_t>(std::ceil((t + period) * o.sr)));
+    for (std::size_t n = std::max(a, n0); n < b; ++n) {
+      const double u = (static_cast<double>(n) / o.sr - t) / period;
+      exc[n - n0] = amp * pulse(std::clamp(u, 0.0, 1.0));
+    }
+    t += period;
+  }
+}
+
 Clean synthesize_clean(const Options& o, Gauss& rng) {
   check(o);
   double total_s = 0.0;
@@ -253,34 +289,8 @@ Clean synthesize_clean(const Options& o, Gauss& rng) {
         std::min(n_total, static_cast<std::size_t>(std::llround((t0 + s.duration_s) * o.sr)));
     const double d = s.duration_s;
     exc.assign(n1 - n0, 0.0);
-    if (s.kind == Segment::Kind::voiced) {
-      const double lr = std::log(s.f0_end_hz / s.f0_start_hz);
-      auto f0_at = [&](double t) {
-        const double u = (t - t0) / d;
-        const double vib = o.vibrato_cents / 1200.0 * std::sin(2.0 * kPi * o.vibrato_rate_hz * t);
-        return s.f0_start_hz * std::exp(lr * u) * std::exp2(vib);
-      };
-      double t = t0;
-      for (;;) {
-        // Period from the f0 at the middle of the cycle, so glides keep the contour's count.
-        double p0 = 1.0 / f0_at(t);
-        for (int i = 0; i < 3; ++i) p0 = 1.0 / f0_at(t + 0.5 * p0);
-        const double jit = std::clamp(o.jitter * rng(), -0.5, 0.5);
-        const double period = p0 * (1.0 + jit);
-        if (t + period > t0 + d) break;
-        const double amp =
-            ramp(t + te * period - t0, d, o.ramp_s) * std::max(0.0, 1.0 + o.shimmer * rng());
-        c.cycles.push_back({t, period});
-        c.gci_s.push_back(t + te * period);
-        const auto a = static_cast<std::size_t>(std::ceil(t * o.sr));
-        const auto b = std::min(n1, static_cast<std::size_t>(std::ceil((t + period) * o.sr)));
-        for (std::size_t n = std::max(a, n0); n < b; ++n) {
-          const double u = (static_cast<double>(n) / o.sr - t) / period;
-          exc[n - n0] = amp * pulse(std::clamp(u, 0.0, 1.0));
-        }
-        t += period;
-      }
-    }
+    if (s.kind == Segment::Kind::voiced)
+      voiced_excitation(o, s, t0, n0, n1, te, pulse, rng, exc, c);
     auto& mask = s.kind == Segment::Kind::voiced ? c.voiced : c.noisy;
     if (s.kind != Segment::Kind::silence) {
       std::fill(mask.begin() + static_cast<long>(n0), mask.begin() + static_cast<long>(n1), 1);
