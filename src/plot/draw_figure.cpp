@@ -223,8 +223,11 @@ void hline(cairo_t* cr, const Mapping& m, double v, const std::string& label, do
 
 // Y ticks and labels (label = value * label_scale) on the left of the box.
 void y_axis(cairo_t* cr, const Mapping& m, double label_scale, double font) {
-  const int wanted = std::clamp(static_cast<int>(m.box.h / (2.4 * font)), 2, 5);
-  const Ticks t = nice_ticks(m.lo * label_scale, m.hi * label_scale, wanted);
+  // At least two labelled ticks, so that the scale can be read off any panel.
+  int wanted = std::clamp(static_cast<int>(m.box.h / (2.4 * font)), 2, 5);
+  Ticks t = nice_ticks(m.lo * label_scale, m.hi * label_scale, wanted);
+  while (t.values.size() < 2 && wanted < 8)
+    t = nice_ticks(m.lo * label_scale, m.hi * label_scale, ++wanted);
   colour(cr, kFrame);
   cairo_set_line_width(cr, 0.5);
   cairo_set_font_size(cr, font * 0.85);
