@@ -40,7 +40,28 @@ void ColumnBins::add(double t, double v) {
 }
 
 void ColumnBins::add_samples(long first, double sr, const float* v, long n) {
-  for (long i = 0; i < n; ++i) add(static_cast<double>(first + i) / sr, v[i]);
+  const auto time = [&](long i) { return static_cast<double>(first + i) / sr; };
+  long i = 0;
+  // Points before the range, and inside it while they are kept exactly, go one by one.
+  for (; i < n && (exact_ || time(i) < t0_); ++i) add(time(i), v[i]);
+  // The bulk of a long curve: only the column bounds move.
+  const int last = columns() - 1;
+  float* lo = lo_.data();
+  float* hi = hi_.data();
+  const double per_sample = scale_ / sr;  // columns per sample
+  const double origin = t0_ * sr;         // sample index of t0
+  for (; i < n; ++i) {
+    const double t = time(i);
+    if (t > t1_) break;
+    const float x = v[i];
+    if (std::isnan(x)) continue;
+    const double pos = (static_cast<double>(first + i) - origin) * per_sample;
+    const int c = std::min(static_cast<int>(std::max(pos, 0.0)), last);
+    lo[c] = std::min(lo[c], x);
+    hi[c] = std::max(hi[c], x);
+    ++count_;
+  }
+  for (; i < n; ++i) add(time(i), v[i]);
 }
 
 std::vector<SeriesPoint> ColumnBins::points() const {

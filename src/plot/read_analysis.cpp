@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -79,10 +80,20 @@ ColumnBins read_curve(const std::string& path, SdifSignature matrix, const PlotD
         std::clamp(static_cast<long>(std::floor(d.from * d.sr)) - 1 - offset, 0L, rows);
     const long last =
         std::clamp(static_cast<long>(std::ceil(d.to * d.sr)) + 2 - offset, first, rows);
-    block.resize(static_cast<std::size_t>(last - first));
-    for (long r = first; r < last; ++r)
-      block[r - first] = static_cast<float>(m.GetDouble(static_cast<int>(r), 0));
-    bins.add_samples(offset + first, d.sr, block.data(), last - first);
+    // The analysis writes its curves as 32-bit floats: those are copied in blocks, other
+    // types converted element by element.
+    constexpr long kBlock = 65536;
+    block.resize(kBlock);
+    for (long at = first; at < last; at += kBlock) {
+      const long n = std::min(kBlock, last - at);
+      if (m.GetType() == eFloat4) {
+        std::memcpy(block.data(), m.Data().data() + at * sizeof(float), n * sizeof(float));
+      } else {
+        for (long r = 0; r < n; ++r)
+          block[r] = static_cast<float>(m.GetDouble(static_cast<int>(at + r), 0));
+      }
+      bins.add_samples(offset + at, d.sr, block.data(), n);
+    }
     offset += rows;
   });
   return bins;
