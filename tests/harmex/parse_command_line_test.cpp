@@ -44,10 +44,13 @@ TEST(ParseCommandLine, TakesTheDriversCommandInAnyOrder) {
   EXPECT_TRUE(parse({"--help"}).help);
 }
 
+// Malformed command lines get the usage after the message; a value out of its range gets the
+// message alone.
 TEST(ParseCommandLine, RefusesAnythingElseWithAMessage) {
   struct Case {
     std::vector<std::string> args;
     std::string says;
+    bool malformed = true;
   } cases[] = {
       {{}, "missing -Af0"},
       {{"-Sx.wav", "y.sdif"}, "missing -Af0"},
@@ -59,10 +62,10 @@ TEST(ParseCommandLine, RefusesAnythingElseWithAMessage) {
       {{"-Af0", "-Sx.wav", "--f0min=abc", "y.sdif"}, "--f0min needs a number, not 'abc'"},
       {{"-Af0", "-Sx.wav", "--f0min=50Hz", "y.sdif"}, "--f0min needs a number"},
       {{"-Af0", "-Sx.wav", "--f0max=nan", "y.sdif"}, "--f0max needs a number"},
-      {{"-Af0", "-Sx.wav", "--f0min=300", "--f0max=200", "y.sdif"}, "above --f0min"},
-      {{"-Af0", "-Sx.wav", "--f0min=5", "y.sdif"}, "at least 10 Hz"},
-      {{"-Af0", "-Sx.wav", "-M0", "y.sdif"}, "-M must be"},
-      {{"-Af0", "-Sx.wav", "--f0ana=-1", "y.sdif"}, "--f0ana must be"},
+      {{"-Af0", "-Sx.wav", "--f0min=300", "--f0max=200", "y.sdif"}, "above --f0min", false},
+      {{"-Af0", "-Sx.wav", "--f0min=5", "y.sdif"}, "at least 10 Hz", false},
+      {{"-Af0", "-Sx.wav", "-M0", "y.sdif"}, "-M must be", false},
+      {{"-Af0", "-Sx.wav", "--f0ana=-1", "y.sdif"}, "--f0ana must be", false},
       {{"-Af0", "-Sx.wav", "--f0min=50", "--f0min=60", "y.sdif"}, "--f0min given more than once"},
       {{"-Af0", "-Sx.wav", "-Sz.wav", "y.sdif"}, "-S given more than once"},
       {{"-Af0", "-Sx.wav", "--f0minimum=50", "y.sdif"}, "unknown option '--f0minimum=50'"},
@@ -79,6 +82,7 @@ TEST(ParseCommandLine, RefusesAnythingElseWithAMessage) {
       ADD_FAILURE() << "accepted";
     } catch (const harmex::UsageError& e) {
       EXPECT_NE(e.message.find(c.says), std::string::npos) << e.message;
+      EXPECT_EQ(e.malformed, c.malformed);
     }
   }
 }

@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
   try {
     req = harmex::parse_command_line(argc, argv);
   } catch (const harmex::UsageError& e) {
-    std::fprintf(stderr, "harmex: %s\n%s", e.message.c_str(), harmex::usage());
+    std::fprintf(stderr, "harmex: %s\n%s", e.message.c_str(), e.malformed ? harmex::usage() : "");
     return 2;
   }
   if (req.help) {
@@ -42,8 +42,9 @@ int main(int argc, char** argv) {
       // Handing the samples over lets the estimator free them once decimated.
       track = harmex::estimate_f0(std::move(sound.samples), sound.sr, req.options);
     } catch (const std::invalid_argument& e) {
-      std::fprintf(stderr, "harmex: %s (sampling rate %g Hz)\n%s", e.what(), sound.sr,
-                   harmex::usage());
+      // A well-formed value that this sound cannot be analysed with (an f0 floor too low for
+      // the estimator, or too high for the rate): the reason alone, the usage would not help.
+      std::fprintf(stderr, "harmex: %s (sampling rate %g Hz)\n", e.what(), sound.sr);
       return 2;
     }
     std::size_t voiced = 0;

@@ -84,7 +84,7 @@ Request parse_command_line(int argc, const char* const* argv) {
       once(seen_m, "-M");
       req.options.window_samples = number("-M", value("-M", 2));
       if (!(req.options.window_samples >= 1.0)) {
-        throw UsageError{"-M must be a window length of at least one sample"};
+        throw UsageError{"-M must be a window length of at least one sample", false};
       }
     } else if (is_long("--f0min")) {
       once(seen_min, "--f0min");
@@ -95,7 +95,7 @@ Request parse_command_line(int argc, const char* const* argv) {
     } else if (is_long("--f0ana")) {
       once(seen_ana, "--f0ana");
       req.options.f0ana_hz = number("--f0ana", long_value("--f0ana"));
-      if (!(req.options.f0ana_hz > 0.0)) throw UsageError{"--f0ana must be above 0 Hz"};
+      if (!(req.options.f0ana_hz > 0.0)) throw UsageError{"--f0ana must be above 0 Hz", false};
     } else {
       throw UsageError{"unknown option '" + arg + "'"};
     }
@@ -108,9 +108,9 @@ Request parse_command_line(int argc, const char* const* argv) {
     throw UsageError{"expected one output file path, got " + std::to_string(outputs) +
                      " (is there a blank in the sound path?)"};
   }
-  if (!(req.options.f0min_hz >= 10.0)) throw UsageError{"--f0min must be at least 10 Hz"};
+  if (!(req.options.f0min_hz >= 10.0)) throw UsageError{"--f0min must be at least 10 Hz", false};
   if (!(req.options.f0max_hz > req.options.f0min_hz)) {
-    throw UsageError{"--f0max must be above --f0min"};
+    throw UsageError{"--f0max must be above --f0min", false};
   }
   return req;
 }

@@ -97,10 +97,12 @@ struct Request {
   bool help = false;  // --help or -h: print the usage, nothing else
 };
 
-// Thrown by parse_command_line; its text is the message for the user (the program adds the
-// usage and exits with status 2).
+// Thrown by parse_command_line; its text is the message for the user (the program exits with
+// status 2, and adds the usage when the command line is malformed).
 struct UsageError {
   std::string message;
+  bool malformed = true;  // false: well formed, but a value is out of its range (the message
+                          // alone says what is wrong)
 };
 
 // Parses "harmex -Af0 -S<sound> --f0min=<Hz> --f0max=<Hz> -M<samples> --f0ana=<Hz> <output>"
