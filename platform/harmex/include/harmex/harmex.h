@@ -28,9 +28,13 @@ struct Options {
   double silence_db = -30.0;       // frame level (dB below the loudest frame) under which being
                                    // unvoiced gets cheaper, by 1 per silence_slope_db
   double silence_slope_db = 15.0;
-  double octave_cost = 0.04;         // cost per octave below f0max (prefers the shortest period)
-  double multiple_cost = 0.3;        // cost of a period whose half or third is nearly as periodic
-  double multiple_margin = 0.03;     // that cost fades out when the fraction's difference exceeds
+  double mid_penalty = 0.03;      // periods of which two fit in 25 ms are also measured on a 25 ms
+  double mid_min_level = 0.3;     // window centred on the frame, that difference counting this much
+                                  // more, where that window's mean power is at least mid_min_level
+                                  // times the analysis window's
+  double octave_cost = 0.04;      // cost per octave below f0max (prefers the shortest period)
+  double multiple_cost = 0.3;     // cost of a period whose half or third is nearly as periodic
+  double multiple_margin = 0.03;  // that cost fades out when the fraction's difference exceeds
   double multiple_margin_rel = 0.6;  // the period's by multiple_margin + multiple_margin_rel * d
   double harmonic_weight = 0.15;     // bonus of a candidate whose harmonics stand out in the
   double harmonic_full_np = 5.0;     // spectrum, full at this contrast (nepers of power)
