@@ -30,6 +30,7 @@
 #pragma once
 
 #include <array>
+#include <future>
 #include <string>
 
 #include "core/failure.h"
@@ -164,10 +165,23 @@ void print_writing(const RunContext& c, const std::string& file);
 // Refuses an empty track, cleans it (clean_f0) and takes its median.
 [[nodiscard]] Expected<F0Result> prepare_f0(tessel::TesselMatrix<double> track);
 [[nodiscard]] Expected<EpochResult> step_epochs(const RunContext& c, const F0Result& f0);
-[[nodiscard]] Expected<VoicingResult> step_voicing(const RunContext& c, const F0Result& f0,
-                                                   const HeaderFacts& header);
-[[nodiscard]] Expected<TransientResult> step_transients(const RunContext& c, const F0Result& f0,
-                                                        const HeaderFacts& header);
+// The computations of steps 3 and 4 alone: nothing printed, nothing written.
+struct VoicingTracks {
+  tessel::TesselMatrix<double> coef;
+  tessel::TesselMatrix<double> cutoff;  // Hz
+};
+[[nodiscard]] Expected<VoicingTracks> voicing_tracks(const RunContext& c, const F0Result& f0);
+[[nodiscard]] Expected<tessel::TesselVector<double>> transient_curve(const RunContext& c,
+                                                                     const F0Result& f0);
+// Steps 3 and 4 take their computation from `ahead` when it is valid (started on a thread of
+// its own while the earlier steps ran) and the step computes; else they compute it themselves.
+// Their messages, files and failures come in the same order either way.
+[[nodiscard]] Expected<VoicingResult> step_voicing(
+    const RunContext& c, const F0Result& f0, const HeaderFacts& header,
+    std::future<Expected<VoicingTracks>>* ahead = nullptr);
+[[nodiscard]] Expected<TransientResult> step_transients(
+    const RunContext& c, const F0Result& f0, const HeaderFacts& header,
+    std::future<Expected<tessel::TesselVector<double>>>* ahead = nullptr);
 // Steps 5 and 6; epochs gives the epoch curve's length.
 [[nodiscard]] Expected<ZoneResult> step_zones(const RunContext& c, const VoicingResult& voicing,
                                               const TransientResult& transients,

@@ -18,19 +18,27 @@ constexpr long kTransientMode = 1;  // long-window reallocation
 
 }  // namespace
 
-Expected<TransientResult> step_transients(const RunContext& c, const F0Result& f0,
-                                          const HeaderFacts& header) {
+Expected<tessel::TesselVector<double>> transient_curve(const RunContext& c, const F0Result& f0) {
+  if (!(c.sr > 2.0 * kReallocHighPassHz)) return step_failure(epochs_msg::kReallocRateTooLow);
+  tessel::TesselVector<double> curve, concentration;
+  double scale = 0.0, ref_concentration = 0.0;
+  analyserealloc(c.signal, c.sr, f0.track, kTransientMode, curve, concentration, scale,
+                 ref_concentration, false);
+  return curve;
+}
+
+Expected<TransientResult> step_transients(
+    const RunContext& c, const F0Result& f0, const HeaderFacts& header,
+    std::future<Expected<tessel::TesselVector<double>>>* ahead) {
   TransientResult out;
   out.computed = c.requested[kStepTransients] ||
                  must_recompute(header, {c.files.ecl}, {{c.files.ecl, kReuseTransients}});
   if (c.verbose) std::cout << "\nCalculating transitoires." << std::endl;
 
   if (out.computed) {
-    if (!(c.sr > 2.0 * kReallocHighPassHz)) return step_failure(epochs_msg::kReallocRateTooLow);
-    tessel::TesselVector<double> concentration;
-    double scale = 0.0, ref_concentration = 0.0;
-    analyserealloc(c.signal, c.sr, f0.track, kTransientMode, out.curve, concentration, scale,
-                   ref_concentration, false);
+    auto curve = ahead != nullptr && ahead->valid() ? ahead->get() : transient_curve(c, f0);
+    if (!curve) return std::move(curve).error();
+    out.curve = std::move(curve).value();
     // An empty curve is refused before it is written, so that no later run reuses it.
     if (out.curve.size() == 0) return step_failure(kEmptyCurve);
     if (datato1EPC(out.curve, k1ECL, c.files.ecl, header) != 0) return writer_failure();

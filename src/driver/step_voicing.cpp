@@ -44,8 +44,19 @@ Status read_track(const RunContext& c, const std::string& file, tessel::TesselMa
 
 }  // namespace
 
+Expected<VoicingTracks> voicing_tracks(const RunContext& c, const F0Result& f0) {
+  // Half the sampling rate with --forcefc (no cap), else the cap within half the rate.
+  const double half_sr = c.sr * 0.5;
+  double fcmax = c.opts.cutoff_cap_hz ? std::min(*c.opts.cutoff_cap_hz, half_sr) : half_sr;
+  VoicingTracks t;
+  if (Status done = analysevoise(c.signal, c.sr, f0.track, t.coef, t.cutoff, fcmax); !done)
+    return std::move(done).error();
+  return t;
+}
+
 Expected<VoicingResult> step_voicing(const RunContext& c, const F0Result& f0,
-                                     const HeaderFacts& header) {
+                                     const HeaderFacts& header,
+                                     std::future<Expected<VoicingTracks>>* ahead) {
   VoicingResult out;
   out.computed = c.requested[kStepVoicing] ||
                  must_recompute(header, {c.files.vun, c.files.vuf},
@@ -65,11 +76,10 @@ Expected<VoicingResult> step_voicing(const RunContext& c, const F0Result& f0,
     return out;
   }
 
-  // Half the sampling rate with --forcefc (no cap), else the cap within half the rate.
-  const double half_sr = c.sr * 0.5;
-  double fcmax = c.opts.cutoff_cap_hz ? std::min(*c.opts.cutoff_cap_hz, half_sr) : half_sr;
-  if (Status done = analysevoise(c.signal, c.sr, f0.track, out.coef, out.cutoff, fcmax); !done)
-    return std::move(done).error();
+  auto tracks = ahead != nullptr && ahead->valid() ? ahead->get() : voicing_tracks(c, f0);
+  if (!tracks) return std::move(tracks).error();
+  out.coef = std::move(tracks->coef);
+  out.cutoff = std::move(tracks->cutoff);
   if (Status full = refuse_empty(out); !full) return std::move(full).error();
   if (Status w = write_track(c, out.coef, k1VUN, c.files.vun, header); !w)
     return std::move(w).error();
