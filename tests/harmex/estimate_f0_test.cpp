@@ -411,6 +411,25 @@ TEST(EstimateF0, TakingTheSoundOverGivesTheSameTrack) {
   EXPECT_EQ(moved.t_s, kept.t_s);
 }
 
+// Blocks of frames are analysed on several threads: the track is the same, value for value,
+// whatever their number, and the voice is followed across the blocks' edges (512 frames,
+// 2.56 s).
+TEST(EstimateF0, TheTrackIsTheSameOnAnyNumberOfThreads) {
+  const glotsynth::Result r =
+      make(16000.0, "s:0.1,v:1.5:120-160:a-e,u:0.2,v:1.4:200-170:o-a,s:0.1,v:1.2:100-90:i-u");
+  harmex::Options o;
+  o.threads = 1;
+  const harmex::Track one = analyse(r, 16000.0, o);
+  expect_track(r, r.signal, 16000.0);
+  for (const int threads : {2, 3, 8}) {
+    SCOPED_TRACE(testing::Message() << threads << " threads");
+    o.threads = threads;
+    const harmex::Track many = analyse(r, 16000.0, o);
+    EXPECT_EQ(many.f0_hz, one.f0_hz);
+    EXPECT_EQ(many.voiced, one.voiced);
+  }
+}
+
 TEST(EstimateF0, RefusesUnusableOptions) {
   const std::vector<float> x(1000, 0.0f);
   auto with = [](auto change) {

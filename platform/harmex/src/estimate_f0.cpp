@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <numbers>
 #include <stdexcept>
 #include <string>
@@ -13,6 +14,7 @@
 #include "decimate.h"
 #include "harmex/harmex.h"
 #include "harmonic_contrast.h"
+#include "tessel/tessel_parallel.h"
 
 namespace harmex {
 namespace {
@@ -44,6 +46,8 @@ constexpr double kRingPeriods = 3.0;
 // The short window centred on a frame also measures the periods of which two fit in it, when
 // it is at least this much shorter than the analysis window (samples).
 constexpr long kMidMargin = 4;
+// Frames analysed together on one thread (5 ms each).
+constexpr long kFramesPerBlock = 512;
 
 // Single precision keeps the candidates of an hour of sound small; it is ample for their use.
 struct Candidate {
@@ -317,7 +321,9 @@ class FirstPass {
     }
   }
 
-  void run();
+  // Frames [k0, k1): the running sums start afresh at the first one's window, so that blocks of
+  // frames are independent (and each gives the same values on whichever thread it runs).
+  void run(std::size_t k0, std::size_t k1);
 
  private:
   struct HighPassBand {
@@ -347,14 +353,15 @@ class FirstPass {
   HarmonicContrast spectrum_, short_spectrum_;
 };
 
-void FirstPass::run() {
-  const std::size_t frames = p_.frames;
+void FirstPass::run(std::size_t k0, std::size_t k1) {
+  const std::size_t frames = k1;
   const long w = p_.w, w_short = p_.w_short;
   const bool mid = p_.mid_lag_max > 0;
-  std::size_t next_start = 0, next_end = 0, next_mid0 = 0, next_mid1 = 0;
+  std::size_t next_start = k0, next_end = k0, next_mid0 = k0, next_mid1 = k0;
+  std::fill(acc_.begin(), acc_.end(), 0.0);
   double* acc_e = acc_.data();
   double* acc_o = acc_.data() + n_even_;
-  for (long c = f_.start[0]; next_end < frames; ++c) {
+  for (long c = f_.start[k0]; next_end < frames; ++c) {
     for (; next_start < frames && f_.start[next_start] == c; ++next_start) {
       snapshot(snaps_, next_start);
     }
@@ -716,20 +723,36 @@ Track analyse(const float* x, std::size_t n, double sr, const Options& o,
   f.cands.resize(frames * kMaxCandidates);
   f.n_cands.assign(frames, 0);
   f.level_db.assign(frames, kMinLevelDb);
-  FirstPass(plan, signal, o, f).run();
+  const int threads = o.threads > 0 ? o.threads : tessel::parallel::thread_count();
+  {
+    std::vector<std::unique_ptr<FirstPass>> pass(static_cast<std::size_t>(threads));
+    tessel::parallel::parallel_for(
+        static_cast<long>(frames), kFramesPerBlock,
+        [&](long k0, long k1, int worker) {
+          auto& mine = pass[static_cast<std::size_t>(worker)];
+          if (!mine) mine = std::make_unique<FirstPass>(plan, signal, o, f);
+          mine->run(static_cast<std::size_t>(k0), static_cast<std::size_t>(k1));
+        },
+        threads);
+  }
 
   std::vector<int> path = choose_path(plan, f, o);
   follow_into_unvoiced_runs(path, f, o);
 
   const LagInterpolator interpolate;
-  for (std::size_t k = 0; k < frames; ++k) {
-    if (path[k] == f.n_cands[k]) continue;
-    const double lag =
-        refine_frame(plan, signal, o, interpolate, f.centre[k], f.at(k, path[k]).lag);
-    if (lag <= 0.0) continue;
-    track.f0_hz[k] = std::clamp(plan.fs / lag, o.f0min_hz, o.f0max_hz);
-    track.voiced[k] = 1;
-  }
+  tessel::parallel::parallel_for(
+      static_cast<long>(frames), kFramesPerBlock,
+      [&](long k0, long k1, int) {
+        for (auto k = static_cast<std::size_t>(k0); k < static_cast<std::size_t>(k1); ++k) {
+          if (path[k] == f.n_cands[k]) continue;
+          const double lag =
+              refine_frame(plan, signal, o, interpolate, f.centre[k], f.at(k, path[k]).lag);
+          if (lag <= 0.0) continue;
+          track.f0_hz[k] = std::clamp(plan.fs / lag, o.f0min_hz, o.f0max_hz);
+          track.voiced[k] = 1;
+        }
+      },
+      threads);
   fill_unvoiced(track);
   return track;
 }

@@ -55,6 +55,8 @@ struct Options {
   double refine_min_s = 0.02;        // at most the analysis window; seconds
   double refined_max_d = 0.6;        // a frame whose refined difference stays above this is
                                      // treated as unvoiced
+  int threads = 0;  // threads analysing blocks of frames (0: GLOTMARK_THREADS when it is a
+                    // positive integer, else every core); the track is the same for any number
 };
 
 struct Track {
