@@ -61,7 +61,7 @@ namespace fs = std::filesystem;
 constexpr double kSr = 44100.0;
 
 struct Args {
-  bool praat = true, speed = true, hybrid = false;
+  bool praat = true, speed = true, hybrid = false, real = true;
   std::uint64_t seed = 1;
 };
 
@@ -109,13 +109,13 @@ std::vector<double> resynth(const std::vector<float>& x, const PsoAnalysis& a,
 using ToInput = std::function<double(double)>;
 
 // f0 of the source's truth at input time t (Hz, 0 unvoiced), from its 5 ms grid.
-double truth_f0(const glotsynth::Result& truth, double t) {
+double truth_f0(const std::vector<double>& f0, double t) {
   const long i = std::lround(t / glotsynth::kF0StepS);
-  return i >= 0 && i < static_cast<long>(truth.f0_hz.size()) ? truth.f0_hz[i] : 0.0;
+  return i >= 0 && i < static_cast<long>(f0.size()) ? f0[i] : 0.0;
 }
 
 // Voiced 20 ms on either side too: away from the edges of voiced stretches.
-bool interior(const glotsynth::Result& truth, double t) {
+bool interior(const std::vector<double>& truth, double t) {
   return truth_f0(truth, t - 0.02) > 0.0 && truth_f0(truth, t) > 0.0 &&
          truth_f0(truth, t + 0.02) > 0.0;
 }
@@ -126,21 +126,22 @@ struct F0Score {
 };
 
 // est: f0 of the output every 5 ms from t = 0 (0 = unvoiced); expected at output time t:
-// factor x the source's true f0 at to_input(t).
-F0Score score_f0(const std::vector<double>& est, const glotsynth::Result& source, double factor,
-                 const ToInput& to_input) {
-  std::vector<double> err;
-  std::size_t gross = 0;
+// factor x the source's true f0 at to_input(t). Appends |est / expected - 1| of each scored
+// frame (1 for an unvoiced estimate) to err.
+void f0_errors(const std::vector<double>& est, const std::vector<double>& source, double factor,
+               const ToInput& to_input, std::vector<double>& err) {
   for (std::size_t i = 0; i < est.size(); ++i) {
     const double t = to_input(glotsynth::kF0StepS * static_cast<double>(i));
     if (!interior(source, t)) continue;
     const double ref = factor * truth_f0(source, t);
-    const double e = est[i] > 0.0 ? std::abs(est[i] / ref - 1.0) : 1.0;
-    if (e > 0.2) ++gross;
-    err.push_back(e);
+    err.push_back(est[i] > 0.0 ? std::abs(est[i] / ref - 1.0) : 1.0);
   }
+}
+
+F0Score summary(std::vector<double> err) {
   F0Score s;
   if (err.empty()) return s;
+  const auto gross = std::count_if(err.begin(), err.end(), [](double e) { return e > 0.2; });
   std::nth_element(err.begin(), err.begin() + static_cast<long>(err.size() / 2), err.end());
   s.median_pct = 100.0 * err[err.size() / 2];
   s.gross_pct = 100.0 * static_cast<double>(gross) / static_cast<double>(err.size());
@@ -148,8 +149,15 @@ F0Score score_f0(const std::vector<double>& est, const glotsynth::Result& source
   return s;
 }
 
-std::vector<double> harmex_f0(const std::vector<float>& y) {
-  const harmex::Track t = harmex::estimate_f0(y.data(), y.size(), kSr, harmex::Options{});
+F0Score score_f0(const std::vector<double>& est, const std::vector<double>& source, double factor,
+                 const ToInput& to_input) {
+  std::vector<double> err;
+  f0_errors(est, source, factor, to_input, err);
+  return summary(std::move(err));
+}
+
+std::vector<double> harmex_f0(const std::vector<float>& y, double sr = kSr) {
+  const harmex::Track t = harmex::estimate_f0(y.data(), y.size(), sr, harmex::Options{});
   std::vector<double> f(t.f0_hz.size());
   for (std::size_t i = 0; i < f.size(); ++i) f[i] = t.voiced[i] ? t.f0_hz[i] : 0.0;
   return f;
@@ -250,7 +258,7 @@ std::vector<std::vector<double>> spectra(const std::vector<float>& y,
 // voiced frames of the source, y at output time t against the target at
 // to_target(to_input(t)), after removing one global gain.
 double lsd(const std::vector<float>& y, const std::vector<float>& target,
-           const glotsynth::Result& source, const ToInput& to_input, const ToInput& to_target) {
+           const std::vector<double>& source, const ToInput& to_input, const ToInput& to_target) {
   std::vector<std::size_t> cy, ct;
   for (double t = 0.0; t * kSr < static_cast<double>(y.size()); t += 0.01) {
     const double u = to_input(t);
@@ -387,17 +395,17 @@ Row measure(const std::string& what, const std::vector<float>& y, const Material
   row.what = what;
   if (y.empty()) return row;
   if (k == 1.0 && r == 1.0) row.snr = snr_db(m.x, y);
-  const F0Score h = score_f0(harmex_f0(y), m.source, k, to_input);
+  const F0Score h = score_f0(harmex_f0(y), m.source.f0_hz, k, to_input);
   row.f0_h = h.median_pct;
   row.gross_h = h.gross_pct;
   if (args.praat && have_praat()) {
     const std::string wav = (tmp / "measured.wav").string();
     if (write_float_wav(wav, y)) {
-      const F0Score p = score_f0(praat_f0(wav, tmp), m.source, k, to_input);
+      const F0Score p = score_f0(praat_f0(wav, tmp), m.source.f0_hz, k, to_input);
       if (p.ok) row.f0_p = p.median_pct, row.gross_p = p.gross_pct;
     }
   }
-  row.lsd = lsd(y, target, m.source, to_input, generator_map(m.segments, r));
+  row.lsd = lsd(y, target, m.source.f0_hz, to_input, generator_map(m.segments, r));
   row.dur = (static_cast<double>(y.size()) - r * static_cast<double>(m.x.size())) / m.period;
   row.bursts = bursts(y);
   return row;
@@ -464,6 +472,86 @@ void accuracy(const Args& args, const fs::path& tmp) {
   }
 }
 
+// The reference f0 of a real recording (time_s,f0_hz,voiced every 5 ms), 0 where unvoiced.
+std::vector<double> read_reference(const fs::path& path) {
+  std::ifstream in(path);
+  std::string line;
+  std::vector<double> f0;
+  std::getline(in, line);  // header
+  while (std::getline(in, line)) {
+    double t = 0.0, f = 0.0;
+    int voiced = 0;
+    if (std::sscanf(line.c_str(), "%lf,%lf,%d", &t, &f, &voiced) != 3) continue;
+    const auto i = static_cast<std::size_t>(std::lround(t / glotsynth::kF0StepS));
+    if (f0.size() <= i) f0.resize(i + 1, 0.0);
+    f0[i] = voiced ? f : 0.0;
+  }
+  return f0;
+}
+
+// The real recordings: identity SNR, and f0 of the output (harmex) against the factor times
+// the reference f0, pooled over the files, ours beside Praat's.
+void real_speech(const Args& args, const fs::path& tmp) {
+  const fs::path refdir = "/work/shared/realspeech/reference", sounds = "/work/realspeech-sounds";
+  struct Case {
+    double k, r;
+    std::vector<double> ours, praat;
+  };
+  std::vector<Case> cases = {
+      {1, 1, {}, {}}, {0.7, 1, {}, {}}, {1.4, 1, {}, {}}, {1, 1.5, {}, {}}, {1, 2, {}, {}}};
+  double worst_snr = INFINITY;
+  int files = 0;
+  std::error_code ec;
+  const bool praat = args.praat && have_praat();
+  for (const auto& e : fs::directory_iterator(refdir, ec)) {
+    const std::string name = e.path().filename().string();
+    if (name.size() < 8 || name.substr(name.size() - 7) != ".f0.csv") continue;
+    const std::string base = name.substr(0, name.size() - 7);
+    const fs::path wav = tmp / (base + ".wav");
+    if (!fs::copy_file(sounds / (base + ".wav"), wav, fs::copy_options::overwrite_existing, ec)) {
+      continue;
+    }
+    if (benchutil::run_program(
+            {std::string(GLOTMARK_BIN_DIR) + "/glotmark", "-i", wav.string(), "-S"}, {tmp.string()})
+            .status != 0) {
+      std::printf("  %s: the analysis failed\n", base.c_str());
+      continue;
+    }
+    const Sound snd = read_sound(wav.string());
+    const PsoAnalysis a = read_pso((tmp / ("PSO" + base) / (base + ".1PSO.sdif")).string());
+    const std::vector<double> ref = read_reference(e.path());
+    ++files;
+    std::vector<double> id;
+    (void)resynthesize(snd.x, snd.sr, a, PsolaSettings{},
+                       [&](const double* v, std::size_t n) { id.insert(id.end(), v, v + n); }, {});
+    worst_snr = std::min(worst_snr, snr_db(snd.x, to_float(id)));
+    for (Case& c : cases) {
+      PsolaSettings s;
+      s.pitch = c.k;
+      s.time = c.r;
+      std::vector<double> y;
+      (void)resynthesize(snd.x, snd.sr, a, s,
+                         [&](const double* v, std::size_t n) { y.insert(y.end(), v, v + n); }, {});
+      const TimeMap map =
+          time_map(widen_transients(a.marks, snd.x, snd.sr), snd.x.size(), snd.sr, s);
+      const ToInput ours = [&](double t) { return map_back(map, t * snd.sr) / snd.sr; };
+      f0_errors(harmex_f0(to_float(y), snd.sr), ref, c.k, ours, c.ours);
+      if (praat) {
+        const std::vector<float> p = praat_psola(wav.string(), c.k, c.r, tmp);
+        const ToInput theirs = [r = c.r](double t) { return t / r; };
+        if (!p.empty()) f0_errors(harmex_f0(p, snd.sr), ref, c.k, theirs, c.praat);
+      }
+    }
+  }
+  std::printf("real recordings: %d files, identity SNR at least %.1f dB\n", files, worst_snr);
+  for (Case& c : cases) {
+    const F0Score o = summary(c.ours), p = summary(c.praat);
+    std::printf("  %s=%-4g f0 err ours %5.2f %% gross %5.2f %%   Praat %5.2f %% gross %5.2f %%\n",
+                c.r == 1.0 ? "K" : "R", c.r == 1.0 ? c.k : c.r, o.median_pct, o.gross_pct,
+                p.ok ? p.median_pct : NAN, p.ok ? p.gross_pct : NAN);
+  }
+}
+
 // Seconds of the fastest of three resyntheses.
 double best_time(const Material& m, const PsolaSettings& s) {
   double best = 1e30;
@@ -509,12 +597,16 @@ int main(int argc, char** argv) {
       args.praat = false;
     } else if (a == "--no-speed") {
       args.speed = false;
+    } else if (a == "--no-real") {
+      args.real = false;
     } else if (a == "--hybrid") {
       args.hybrid = true;
     } else if (a.rfind("--seed=", 0) == 0) {
       args.seed = std::strtoull(a.c_str() + 7, nullptr, 10);
     } else {
-      std::fprintf(stderr, "usage: bench_psola [--no-praat] [--no-speed] [--hybrid] [--seed=N]\n");
+      std::fprintf(
+          stderr,
+          "usage: bench_psola [--no-praat] [--no-real] [--no-speed] [--hybrid] [--seed=N]\n");
       return 2;
     }
   }
@@ -524,6 +616,7 @@ int main(int argc, char** argv) {
   int status = 0;
   try {
     accuracy(args, tmp);
+    if (args.real) real_speech(args, tmp);
     if (args.speed) speed(tmp);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "bench_psola: %s\n", e.what());

@@ -20,10 +20,16 @@ double energy(const float* x, long n, double from, double to) {
 void keep_reversible(std::vector<Grain>& grains, const float* x, std::size_t n) {
   const auto len = static_cast<long>(n);
   for (Grain& g : grains) {
-    if (!g.reversed) continue;
-    const double before = energy(x, len, g.in_pos - g.right, g.in_pos);
-    const double after = energy(x, len, g.in_pos, g.in_pos + g.left);
+    if (!g.reversed && g.moved == 0.0) continue;
+    const double mark = g.in_pos - g.moved;
+    const double reach = std::max(g.left, g.right) + std::abs(g.moved);
+    const double before = energy(x, len, mark - reach, mark);
+    const double after = energy(x, len, mark, mark + reach);
     const double lo = std::min(before, after), hi = std::max(before, after);
-    if (hi > kMaxImbalance * lo) g.reversed = false;
+    if (hi > kMaxImbalance * lo) {
+      g.reversed = false;
+      g.in_pos = mark;
+      g.moved = 0.0;
+    }
   }
 }

@@ -16,15 +16,18 @@ class Placer {
   }
 
   // The grain of mark j at output position s.
-  void add(std::size_t j, double s) {
+  // The grain of mark j at output position s; an unvoiced one is read around `from` (input
+  // samples) when given, the place that maps to s.
+  void add(std::size_t j, double s, double from = -1e300) {
     Grain g;
     g.out_pos = s;
-    g.in_pos = m_[j].pos;
+    g.in_pos = !m_[j].voiced && from > -1e300 ? from : m_[j].pos;
     g.left = j > 0 ? m_[j].pos - m_[j - 1].pos : m_[j + 1].pos - m_[j].pos;
     g.right = j + 1 < m_.size() ? m_[j + 1].pos - m_[j].pos : g.left;
     if (!m_[j].voiced && j == last_) {
       std::uniform_real_distribution<double> move(-kShiftQuarter, kShiftQuarter);
-      g.in_pos += move(rng_) * std::min(g.left, g.right);
+      g.moved = move(rng_) * std::min(g.left, g.right);
+      g.in_pos += g.moved;
       g.reversed = !last_reversed_;
     }
     last_ = j;
@@ -81,7 +84,9 @@ std::vector<Grain> place_grains(const std::vector<PsoMark>& m, const std::vector
     const double advance = k * width / span;  // periods the interval holds in the output
     while (next < advance - kPhaseTolerance) {
       const double s = out[i] + next * span / k;
-      p.add(s - out[i] <= out[i + 1] - s ? i : i + 1, s);
+      // Unvoiced sound is read where s maps back to: a stretch then follows the input's
+      // envelope instead of repeating a grain's own rise and fall.
+      p.add(s - out[i] <= out[i + 1] - s ? i : i + 1, s, m[i].pos + (s - out[i]) * span / width);
       next += 1.0;
     }
     next -= advance;

@@ -11,7 +11,8 @@
 // between marks i and i + 1. Within an interval the synthesis marks follow its periods divided
 // by the factor, carried across intervals as a phase, so factor 1 and an unchanged time axis
 // put them back on the analysis marks. Each takes the grain of the nearest analysis mark in
-// output time, with that mark's spacings as window extents (set_extents narrows them). A run
+// output time, with that mark's spacings as window extents (set_extents narrows them); an
+// unvoiced grain is read around the input place that maps to it, not around the mark. A run
 // of transient marks becomes one grain copied whole once, between grains of its neighbours at
 // their own places. An unvoiced grain used again right after itself is reversed in turn and
 // taken from a slightly moved place (random within a quarter period, from seed), so repeated

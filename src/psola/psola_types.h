@@ -58,5 +58,5 @@ struct Grain {
   double right = 0.0;    // samples
   double flat = 0.0;     // samples
   bool reversed = false;
-  bool fixed = false;  // extents set by the placement (transient blocks and their neighbours)
+  double moved = 0.0;  // samples in_pos was moved from its mark (variation of a repeat)
 };

@@ -241,3 +241,91 @@ TEST(Resynthesize, RefusesAFactorOutOfRangeAndMarksThatDoNotFit) {
 }
 
 }  // namespace
+
+namespace {
+
+// Energy of y over consecutive frames of h samples.
+std::vector<double> frame_energies(const std::vector<double>& y, std::size_t h) {
+  std::vector<double> e;
+  for (std::size_t s = 0; s + h <= y.size(); s += h) {
+    double v = 0.0;
+    for (std::size_t i = s; i < s + h; ++i) v += y[i] * y[i];
+    e.push_back(v);
+  }
+  return e;
+}
+
+// Frames from `from` on whose energy is 30 times (15 dB) that of the frame before and above
+// the floor.
+int sudden_rises(const std::vector<double>& e, double floor, std::size_t from = 1) {
+  int n = 0;
+  for (std::size_t i = std::max<std::size_t>(from, 1); i < e.size(); ++i) {
+    n += e[i] > 30.0 * e[i - 1] && e[i] > floor;
+  }
+  return n;
+}
+
+// Unvoiced marks every 100 samples over n samples.
+Fixture noise_marks(std::size_t n) {
+  Fixture t;
+  t.a.sr = kSr;
+  t.x.assign(n, 0.0f);
+  for (double p = 50.0; p < static_cast<double>(n); p += 100.0) {
+    PsoMark m;
+    m.pos = p;
+    t.a.marks.push_back(m);
+  }
+  return t;
+}
+
+TEST(Resynthesize, StretchedFadeOutsNeverRiseAgain) {
+  // Eight stretches of noise, each fading out over 15 ms (a raised cosine) into 25 ms of
+  // silence, as fricatives end.
+  Fixture t = noise_marks(16000);
+  std::mt19937 rng(3);
+  std::normal_distribution<double> g(0.0, 1.0);
+  for (std::size_t i = 0; i < t.x.size(); ++i) {
+    const std::size_t u = i % 2000;
+    const double fade = u < 1360   ? 1.0
+                        : u < 1600 ? 0.5 + 0.5 * std::cos(M_PI * (u - 1360.0) / 240.0)
+                                   : 0.0;
+    t.x[i] = static_cast<float>(0.3 * g(rng) * fade);
+  }
+  for (const double r : {1.5, 2.0, 3.0}) {
+    SCOPED_TRACE(r);
+    PsolaSettings s;
+    s.time = r;
+    const std::vector<double> y = run(t, s);
+    const std::vector<double> e = frame_energies(y, 16);  // 1 ms frames
+    const double peak = *std::max_element(e.begin(), e.end());
+    // A stretch's own start is a rise: count only within the fades and silences.
+    int rises = 0;
+    for (std::size_t i = 1; i < e.size(); ++i) {
+      const double at = std::fmod(static_cast<double>(i * 16) / r, 2000.0);
+      if (at > 1300.0 && at < 1950.0) rises += e[i] > 30.0 * e[i - 1] && e[i] > 1e-3 * peak;
+    }
+    EXPECT_EQ(rises, 0);
+  }
+}
+
+TEST(Resynthesize, ABurstFlaggedAfterItsAttackIsStillCopiedOnce) {
+  // Silence, then a 20 ms decaying noise burst at sample 4000, then silence; the analysis flags
+  // one transient mark 5 ms into the burst, as real analyses do.
+  Fixture t = noise_marks(8000);
+  std::mt19937 rng(5);
+  std::normal_distribution<double> g(0.0, 1.0);
+  for (std::size_t i = 4000; i < 4320; ++i) {
+    t.x[i] = static_cast<float>(0.5 * g(rng) * std::exp(-static_cast<double>(i - 4000) / 80.0));
+  }
+  for (PsoMark& m : t.a.marks) m.transient = m.pos == 4050.0;
+  for (const double r : {1.5, 2.0, 3.0}) {
+    SCOPED_TRACE(r);
+    PsolaSettings s;
+    s.time = r;
+    const std::vector<double> y = run(t, s);
+    const std::vector<double> e = frame_energies(y, 16);
+    EXPECT_EQ(sudden_rises(e, 1e-4 * *std::max_element(e.begin(), e.end())), 1);
+  }
+}
+
+}  // namespace
