@@ -74,7 +74,7 @@ std::vector<PsoMark> widen_transients(const std::vector<PsoMark>& marks,
     std::size_t a = j, z = last;
     while (a > 0 && m[a].pos > b.attack) --a;
     while (z + 1 < n && m[z].pos < b.end) ++z;
-    for (std::size_t i = a; i <= z; ++i) m[i].transient = true;
+    for (std::size_t i = a; i <= z; ++i) m[i].transient = m[i].transient || !m[i].voiced;
     j = last;
   }
   return m;
