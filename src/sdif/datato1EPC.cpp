@@ -17,7 +17,7 @@ int datato1EPC(const tessel::TesselVector<double>& data_v, SdifSignature matrix_
   SdifHeaderOptions header;
   header.declare_epc = true;
   return write_analysis_file(filename, facts, header, [&](SDIFEntity& entity) {
-    SDIFMatrix m(matrix_sig, static_cast<int>(n), 1, eFloat4);
+    SDIFMatrix m = SDIFMatrix::Unset(matrix_sig, static_cast<int>(n), 1, eFloat4);
     m.SetCol(0, data_v.data());
     SDIFFrame frame;
     frame.SetHeader(k1EPC, 0, 0.0);

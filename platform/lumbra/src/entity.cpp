@@ -261,7 +261,7 @@ struct SDIFEntity::Impl {
         CheckPadding(npad, what);
         continue;
       }
-      SDIFMatrix m(msig, static_cast<int>(rows), static_cast<int>(cols), type);
+      SDIFMatrix m = SDIFMatrix::Unset(msig, static_cast<int>(rows), static_cast<int>(cols), type);
       auto& bytes = m.MutableData();
       ReadExact(bytes.data(), bytes.size());
       lumbra_detail::SwapElements(bytes.data(), static_cast<std::size_t>(elements),
@@ -298,8 +298,8 @@ struct SDIFEntity::Impl {
     for (int c = 0; c < m.GetNbCols(); ++c) {
       if (sel.SelectsColumn(c + 1)) cols.push_back(c);
     }
-    SDIFMatrix s(m.GetSignature(), static_cast<int>(rows.size()), static_cast<int>(cols.size()),
-                 m.GetType());
+    SDIFMatrix s = SDIFMatrix::Unset(m.GetSignature(), static_cast<int>(rows.size()),
+                                     static_cast<int>(cols.size()), m.GetType());
     const std::size_t es = SdifSizeofDataType(m.GetType());
     const auto& src = m.Data();
     auto& dst = s.MutableData();

@@ -121,6 +121,16 @@ SDIFMatrix::SDIFMatrix(SdifSignature sig, int rows, int cols, std::uint32_t type
       0);
 }
 
+SDIFMatrix SDIFMatrix::Unset(SdifSignature sig, int rows, int cols, std::uint32_t type) {
+  SDIFMatrix m(sig, 0, 0, type);
+  CheckShape(rows, cols);
+  m.rows_ = rows;
+  m.cols_ = cols;
+  m.data_.resize(static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols) *
+                 SdifSizeofDataType(type));
+  return m;
+}
+
 SDIFMatrix SDIFMatrix::Text(SdifSignature sig, std::string_view text) {
   if (text.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
     throw SDIFArrayPosition("text of " + std::to_string(text.size()) +
@@ -134,8 +144,7 @@ SDIFMatrix SDIFMatrix::Text(SdifSignature sig, std::string_view text) {
 void SDIFMatrix::Resize(int rows, int cols) {
   CheckShape(rows, cols);
   const std::size_t es = SdifSizeofDataType(type_);
-  std::vector<unsigned char> next(
-      static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols) * es, 0);
+  Bytes next(static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols) * es, 0);
   const int kr = std::min(rows, rows_), kc = std::min(cols, cols_);
   for (int r = 0; r < kr; ++r) {
     std::memcpy(next.data() + (static_cast<std::size_t>(r) * cols) * es,

@@ -226,6 +226,9 @@ class SDIFMatrix {
   // invalid signature, SDIFArrayPosition for negative counts.
   explicit SDIFMatrix(SdifSignature sig = SdifSignatureConst('N', 'U', 'L', 'L'), int rows = 0,
                       int cols = 0, std::uint32_t type = eFloat4);
+  // The same with its elements left unset, for data about to be written over (a matrix being
+  // read, or one filled column by column): no pass over the bytes before the first real one.
+  static SDIFMatrix Unset(SdifSignature sig, int rows, int cols, std::uint32_t type);
   // A 0x0301 text matrix of one column and one row per byte of text.
   static SDIFMatrix Text(SdifSignature sig, std::string_view text);
 
@@ -257,8 +260,29 @@ class SDIFMatrix {
   std::int64_t SizeInFile() const { return SdifMatrixBytes(rows_, cols_, type_); }
 
   // Raw elements in the host's byte order, row by row: rows * cols * element size bytes.
-  const std::vector<unsigned char>& Data() const { return data_; }
-  std::vector<unsigned char>& MutableData() { return data_; }
+  // Bytes made by a resize are left unset (see Unset); the library always passes a value
+  // where it means zeros.
+  template <class T>
+  struct UnsetAllocator : std::allocator<T> {
+    template <class U>
+    struct rebind {
+      using other = UnsetAllocator<U>;
+    };
+    UnsetAllocator() noexcept = default;
+    template <class U>
+    UnsetAllocator(const UnsetAllocator<U>&) noexcept {}
+    template <class U, class... Args>
+    void construct(U* p, Args&&... args) {
+      ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+    template <class U>
+    void construct(U* p) noexcept {
+      ::new (static_cast<void*>(p)) U;
+    }
+  };
+  using Bytes = std::vector<unsigned char, UnsetAllocator<unsigned char>>;
+  const Bytes& Data() const { return data_; }
+  Bytes& MutableData() { return data_; }
 
  private:
   std::size_t Offset(int row, int col) const;
@@ -267,7 +291,7 @@ class SDIFMatrix {
   std::uint32_t type_;
   int rows_ = 0;
   int cols_ = 0;
-  std::vector<unsigned char> data_;
+  Bytes data_;
 };
 
 // ---------------------------------------------------------------------------------------------
