@@ -23,7 +23,8 @@
 //                     share of the first                                          [10]
 // then the time of each step of the first run (from the arrival of its progress lines), the
 // speed-up of a whole run from GLOTMARK_THREADS=1 to GLOTMARK_THREADS=2 on the first length
-// [1.7], and Praat's autocorrelation pitch (To Pitch: 0, 75, 600) plus cross-correlation pulses
+// [1.7] (beside what two threads of pure arithmetic gain on the machine at that moment, its
+// ceiling), and Praat's autocorrelation pitch (To Pitch: 0, 75, 600) plus cross-correlation pulses
 // (To PointProcess (cc)) on the same one-minute sound, with glotmark's wall time as a share of
 // Praat's [0.5]. The machine may be shared: read the ratios, measured side by side in one run.
 // --compare-threads also runs the longest length with GLOTMARK_THREADS = 1, 2 and 8 and checks
@@ -47,6 +48,7 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -310,6 +312,22 @@ bool measure_length(const Options& o, const std::string& dir, const std::vector<
   return true;
 }
 
+// Wall seconds of `threads` threads each running the same fixed amount of pure arithmetic.
+double spin_seconds(int threads) {
+  const auto t0 = std::chrono::steady_clock::now();
+  std::vector<std::thread> pool;
+  std::vector<double> sink(static_cast<std::size_t>(threads));
+  for (int t = 0; t < threads; ++t) {
+    pool.emplace_back([&sink, t] {
+      double x = 1.0;
+      for (long i = 0; i < 200000000L; ++i) x = x * 1.0000001 + 1e-9;
+      sink[static_cast<std::size_t>(t)] = x;
+    });
+  }
+  for (auto& th : pool) th.join();
+  return benchutil::seconds_since(t0) + 0.0 * sink[0];
+}
+
 // Speed-up of a whole run from 1 to 2 threads (fresh directory each time) and Praat's pitch and
 // pulses on the same sound, side by side; false if a run failed.
 bool compare_on(const Options& o, const std::string& dir, const std::string& wav,
@@ -326,8 +344,15 @@ bool compare_on(const Options& o, const std::string& dir, const std::string& wav
     std::printf("threads: a run failed (%d, %d, %d)\n", one.status, two.status, every.status);
     return false;
   }
+  // What the machine itself gives a second thread now (1.0 when its other cores are busy,
+  // 2.0 when two are free): the ceiling of the figure below.
+  const double one_spin = spin_seconds(1);
   std::printf(
-      "\nthreads on %s: 1 thread %.2f s wall (%.2f s cpu), 2 threads %.2f s wall "
+      "\nmachine: two threads of pure arithmetic do %.2f times the work per second of "
+      "one\n",
+      2.0 * one_spin / spin_seconds(2));
+  std::printf(
+      "threads on %s: 1 thread %.2f s wall (%.2f s cpu), 2 threads %.2f s wall "
       "(%.2f s cpu): speed-up %.2f [1.7]\n",
       name.c_str(), one.seconds, one.cpu_seconds, two.seconds, two.cpu_seconds,
       one.seconds / two.seconds);
