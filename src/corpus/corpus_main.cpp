@@ -1,12 +1,16 @@
 // The modes of glotmark-corpus: run, Slurm job, Slurm task, collect, per-file worker.
 #include "corpus/corpus_main.h"
 
+#include <fcntl.h>
 #include <sched.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -103,7 +107,33 @@ std::vector<std::string> select_jobs(const std::string& out, const std::vector<s
   return jobs;
 }
 
+// An exclusive lock on OUT/.glotmark-corpus/lock, held until the process ends: two runs on one
+// output tree would analyse the same files at once and overwrite each other's results. (The
+// tasks of a Slurm job share the tree on purpose and take no lock.)
+class RunLock {
+ public:
+  RunLock() = default;
+  RunLock(const RunLock&) = delete;
+  RunLock& operator=(const RunLock&) = delete;
+  ~RunLock() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  [[nodiscard]] bool take(const std::string& out, std::string& err) {
+    const std::string path = state_dir(out) + "/lock";
+    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd_ < 0) return err = "cannot open " + path + ": " + std::strerror(errno), false;
+    if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return true;
+    err = errno == EWOULDBLOCK ? "another glotmark-corpus run is using " + out
+                               : "cannot lock " + path + ": " + std::strerror(errno);
+    return false;
+  }
+
+ private:
+  int fd_ = -1;
+};
+
 struct Prepared {
+  RunLock lock;
   std::string out;                    // absolute
   std::vector<std::string> all;       // every sound, in order
   std::vector<std::string> runnable;  // those not refused
@@ -133,6 +163,7 @@ bool prepare(const CorpusOptions& o, Prepared& p, std::string& err) {
   std::error_code ec;
   fs::create_directories(state_dir(p.out), ec);
   if (ec) return err = "cannot create " + state_dir(p.out) + ": " + ec.message(), false;
+  if (!p.lock.take(p.out, err)) return false;
   if (o.resume && !check_resume(o, p.out, err)) return false;
 
   std::vector<SoundEntry> sounds;

@@ -5,6 +5,7 @@
 #include <glotsynth.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -409,6 +410,15 @@ TEST(CorpusCommandLine, BadCommandLinesExitWithStatus2) {
     EXPECT_EQ(r.status, 2) << c.says;
     EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
   }
+  // A second run on an output tree in use.
+  fs::create_directories(d.path() / "busy/.glotmark-corpus");
+  const int fd = open((d / "busy/.glotmark-corpus/lock").c_str(), O_RDWR | O_CREAT, 0644);
+  ASSERT_EQ(flock(fd, LOCK_EX), 0);
+  const Result busy = run({bin, d.path().string(), d / "busy"});
+  EXPECT_EQ(busy.status, 2);
+  EXPECT_NE(busy.err.find("another glotmark-corpus run"), std::string::npos) << busy.err;
+  close(fd);
+
   const Result help = run({bin, "--help"});
   EXPECT_EQ(help.status, 0);
   for (const char* o : {"--jobs", "--timeout", "--resume", "--retry-failed", "--slurm", "--submit",
