@@ -163,7 +163,7 @@ inline bool write_true_f0(const std::string& path, const glotsynth::Result& r) {
   tessel::TesselVector<double> tv(static_cast<long>(t.size()), 0.0), fv(tv.size(), 0.0);
   for (std::size_t i = 0; i < t.size(); ++i) tv[i] = t[i], fv[i] = f[i];
   gengetopt_args_info args;
-  return datatosdif(tv, fv, k1FQ0, k1FQ0, path, args) == 0;
+  return datatosdif(tv, fv, k1FQ0, k1FQ0, path, args).ok();
 }
 
 #endif  // BENCHUTIL_HAS_GLOTSYNTH

@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
     for (long i = 0; i < n; ++i) curve[i] = static_cast<double>(i % 441) * 0.5;
     const std::string path = dir + "/curve.1ECS.sdif";
     auto t0 = std::chrono::steady_clock::now();
-    if (datato1EPC(curve, k1ECS, path, args()) != 0) return 1;
+    if (!datato1EPC(curve, k1ECS, path, args()).ok()) return 1;
     const double w = seconds_since(t0);
     t0 = std::chrono::steady_clock::now();
     const bool ok = SdifCheckFileFormat(path);
@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
     }
     const std::string path = dir + "/track.1VUN.sdif";
     auto t0 = std::chrono::steady_clock::now();
-    if (datatosdif(t, v, k1VUV, k1VUN, path, args()) != 0) return 1;
+    if (!datatosdif(t, v, k1VUV, k1VUN, path, args()).ok()) return 1;
     const double w = seconds_since(t0);
     t0 = std::chrono::steady_clock::now();
     const bool ok = SdifCheckFileFormat(path);

@@ -178,7 +178,7 @@ void bench_length(double minutes, bool program) {
     v(i) = f0(i, 1);
   }
   const gengetopt_args_info header_args{};
-  if (datatosdif(t, v, k1FQ0, k1FQ0, f0_file, header_args) != 0) return;
+  if (!datatosdif(t, v, k1FQ0, k1FQ0, f0_file, header_args).ok()) return;
 
   const std::vector<std::string> base_args = {glotmark, "-i", wav, "-I", f0_file, "--force"};
   auto with = [&](const char* flag) {

@@ -43,7 +43,3 @@ void print_writing(const RunContext& c, const std::string& file) {
 Failure step_failure(const std::string& message) {
   return Failure(message + "\n");
 }
-
-Failure writer_failure() {
-  return Failure("");
-}

@@ -18,9 +18,8 @@
 //      must_recompute() (reuse.h) and the keys of its row in ReuseKeys; the test may decide to
 //      compute it anyway. `computed` in its result tells which way it went.
 //   b. Computed: print the step's verbose "\nCalculating ..." lines (only when verbose),
-//      compute, write the step's files with the writers of src/sdif (a non-zero writer result
-//      is a failure with no text: the writer printed its own), print " Writing : " + file +
-//      "\n" per file in verbose mode.
+//      compute, write the step's files with the writers of src/sdif (their failures are
+//      returned as they are), print " Writing : " + file + "\n" per file in verbose mode.
 //   c. Read back: print the same verbose method lines, then reading_line() per file, and read
 //      the files with the readers of src/sdif, whose failures are returned as they are.
 //   d. Refuse an empty result with the step's "size ... null" message.
@@ -157,8 +156,6 @@ void print_writing(const RunContext& c, const std::string& file);
 
 // The failure of a step's own message: text and a line end, status 1.
 [[nodiscard]] Failure step_failure(const std::string& message);
-// The failure of a writer that printed its own message (nothing more to print), status 1.
-[[nodiscard]] Failure writer_failure();
 
 // The step functions, in chain order.
 [[nodiscard]] Expected<F0Step> step_f0(const RunContext& c);

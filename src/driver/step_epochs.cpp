@@ -122,8 +122,8 @@ Expected<EpochResult> step_epochs(const RunContext& c, const F0Result& f0) {
     out.curve = std::move(curve).value();
     // An empty curve is refused before it is written, so that no later run reuses it.
     if (out.curve.size() == 0) return step_failure(kEmptyCurve);
-    if (datato1EPC(out.curve, k1ECS, c.files.ecs, c.header(out.lpc_order)) != 0)
-      return writer_failure();
+    if (Status w = datato1EPC(out.curve, k1ECS, c.files.ecs, c.header(out.lpc_order)); !w)
+      return std::move(w).error();
     print_writing(c, c.files.ecs);
   } else {
     print_reading(c, c.files.ecs);

@@ -35,9 +35,11 @@ Status compute_marks(const RunContext& c, const F0Result& f0, const EpochResult&
     times[i] = out.marks(i, 0) = marks[i].re;
     kinds[i] = out.marks(i, 1) = marks[i].im;
   }
-  if (datatosdif(times, values, k1MRK, k1PEM, c.files.mrk, header) != 0) return writer_failure();
+  if (Status w = datatosdif(times, values, k1MRK, k1PEM, c.files.mrk, header); !w)
+    return std::move(w).error();
   print_writing(c, c.files.mrk);
-  if (datatosdif(times, kinds, k1VUV, k1VUT, c.files.vut, header) != 0) return writer_failure();
+  if (Status w = datatosdif(times, kinds, k1VUV, k1VUT, c.files.vut, header); !w)
+    return std::move(w).error();
   print_writing(c, c.files.vut);
   return Status{};
 }

@@ -41,7 +41,8 @@ Expected<TransientResult> step_transients(
     out.curve = std::move(curve).value();
     // An empty curve is refused before it is written, so that no later run reuses it.
     if (out.curve.size() == 0) return step_failure(kEmptyCurve);
-    if (datato1EPC(out.curve, k1ECL, c.files.ecl, header) != 0) return writer_failure();
+    if (Status w = datato1EPC(out.curve, k1ECL, c.files.ecl, header); !w)
+      return std::move(w).error();
     print_writing(c, c.files.ecl);
   } else {
     print_reading(c, c.files.ecl);

@@ -31,7 +31,8 @@ Status write_track(const RunContext& c, const tessel::TesselMatrix<double>& trac
                    SdifSignature matrix_sig, const std::string& file, const HeaderFacts& header) {
   const tessel::TesselVector<double> times = track(0);
   const tessel::TesselVector<double> values = track(1);
-  if (datatosdif(times, values, k1VUV, matrix_sig, file, header) != 0) return writer_failure();
+  if (Status w = datatosdif(times, values, k1VUV, matrix_sig, file, header); !w)
+    return std::move(w).error();
   print_writing(c, file);
   return Status{};
 }

@@ -14,7 +14,8 @@ namespace {
 
 Status write_zones(const RunContext& c, const tessel::TesselMatrix<double>& zones,
                    const std::string& file, const char* kind, const HeaderFacts& header) {
-  if (segmentto1MRK(zones, file, k1BEG, k1END, kind, header) != 0) return writer_failure();
+  if (Status w = segmentto1MRK(zones, file, k1BEG, k1END, kind, header); !w)
+    return std::move(w).error();
   print_writing(c, file);
   return Status{};
 }
@@ -41,7 +42,8 @@ Status voiced_zones(const RunContext& c, const VoicingResult& voicing, long epoc
   }
   voicedzones(voicing.coef, c.sr, c.args.voice_threshold_arg, c.signal.size(), epoch_samples,
               out.voiced, out.unvoiced);
-  if (Status w = write_zones(c, out.voiced, c.files.voi, kZoneVoiced, header); !w) return w;
+  if (Status w = write_zones(c, out.voiced, c.files.voi, kZoneVoiced, header); !w)
+    return std::move(w).error();
   return write_zones(c, out.unvoiced, c.files.uvi, kZoneUnvoiced, header);
 }
 

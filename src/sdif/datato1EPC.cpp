@@ -1,18 +1,14 @@
 #include "sdif/datato1EPC.h"
 
-#include <iostream>
-
 #include "sdif/sdif_messages.h"
 #include "sdif/sdif_signatures.h"
 #include "sdif/write_analysis_file.h"
 
-int datato1EPC(const tessel::TesselVector<double>& data_v, SdifSignature matrix_sig,
-               const std::string& filename, const HeaderFacts& facts) {
+Status datato1EPC(const tessel::TesselVector<double>& data_v, SdifSignature matrix_sig,
+                  const std::string& filename, const HeaderFacts& facts) {
   const long n = data_v.size();
-  if (n > kMaxFloatColumnRows) {
-    std::cout << sdif_messages::too_big("datato1EPC", filename) << std::endl;
-    return -1;
-  }
+  if (n > kMaxFloatColumnRows)
+    return Failure(sdif_messages::too_big("datato1EPC", filename) + "\n");
 
   SdifHeaderOptions header;
   header.declare_epc = true;

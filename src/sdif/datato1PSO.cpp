@@ -1,29 +1,26 @@
 #include "sdif/datato1PSO.h"
 
-#include <iostream>
-
 #include "sdif/frame_times_ok.h"
 #include "sdif/sdif_messages.h"
 #include "sdif/sdif_signatures.h"
 #include "sdif/write_analysis_file.h"
 
-int datato1PSO(const std::string& filename, double sr, const tessel::TesselVector<double>& time_v,
-               const tessel::TesselVector<double>& position, const tessel::TesselVector<double>& f0,
-               const tessel::TesselVector<double>& voicing_flag,
-               const tessel::TesselVector<double>& voicing_coef,
-               const tessel::TesselVector<double>& cutoff,
-               const tessel::TesselVector<double>& periods, const tessel::TesselVector<double>& mod,
-               const tessel::TesselVector<double>& transient_flag, const HeaderFacts& facts) {
+Status datato1PSO(
+    const std::string& filename, double sr, const tessel::TesselVector<double>& time_v,
+    const tessel::TesselVector<double>& position, const tessel::TesselVector<double>& f0,
+    const tessel::TesselVector<double>& voicing_flag,
+    const tessel::TesselVector<double>& voicing_coef, const tessel::TesselVector<double>& cutoff,
+    const tessel::TesselVector<double>& periods, const tessel::TesselVector<double>& mod,
+    const tessel::TesselVector<double>& transient_flag, const HeaderFacts& facts) {
   const long n = time_v.size();
   const tessel::TesselVector<double>* columns[8] = {
       &position, &f0, &voicing_flag, &voicing_coef, &cutoff, &periods, &mod, &transient_flag};
   for (const auto* c : columns) {
     if (c->size() != n) {
-      std::cout << sdif_messages::datato1pso_wrong_size(filename) << std::endl;
-      return -1;
+      return Failure(sdif_messages::datato1pso_wrong_size(filename) + "\n");
     }
   }
-  if (!frame_times_ok("datato1PSO", filename, time_v.data(), n)) return -1;
+  if (Status times = frame_times_ok("datato1PSO", filename, time_v.data(), n); !times) return times;
 
   SdifHeaderOptions header;
   header.declare_pso = true;

@@ -1,22 +1,17 @@
 #include "sdif/datatosdif.h"
 
-#include <iostream>
-
 #include "sdif/frame_times_ok.h"
 #include "sdif/sdif_messages.h"
 #include "sdif/sdif_signatures.h"
 #include "sdif/write_analysis_file.h"
 
-int datatosdif(const tessel::TesselVector<double>& time_v,
-               const tessel::TesselVector<double>& data_v, SdifSignature frame_sig,
-               SdifSignature matrix_sig, const std::string& filename, const HeaderFacts& facts) {
+Status datatosdif(const tessel::TesselVector<double>& time_v,
+                  const tessel::TesselVector<double>& data_v, SdifSignature frame_sig,
+                  SdifSignature matrix_sig, const std::string& filename, const HeaderFacts& facts) {
   // One frame per element, whatever the orientation of the vectors.
   const long n = time_v.size();
-  if (data_v.size() != n) {
-    std::cout << sdif_messages::datatosdif_wrong_size(filename) << std::endl;
-    return -1;
-  }
-  if (!frame_times_ok("datatosdif", filename, time_v.data(), n)) return -1;
+  if (data_v.size() != n) return Failure(sdif_messages::datatosdif_wrong_size(filename) + "\n");
+  if (Status times = frame_times_ok("datatosdif", filename, time_v.data(), n); !times) return times;
 
   SdifHeaderOptions header;
   header.declare_vut = matrix_sig == k1VUT;

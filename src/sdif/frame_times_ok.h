@@ -2,8 +2,10 @@
 
 #include <string>
 
+#include "core/failure.h"
+
 // Checks the n times t[0 .. n-1] (seconds) of the frames function is about to write to
-// filename: fewer than the largest SDIF count, finite and never decreasing. Returns true when
-// they are; otherwise prints the reason on standard output and returns false.
-[[nodiscard]] bool frame_times_ok(const char* function, const std::string& filename,
-                                  const double* t, long n);
+// filename: fewer than the largest SDIF count, finite and never decreasing. Returns the failure
+// naming the reason (too big, times not in order) when they are not.
+[[nodiscard]] Status frame_times_ok(const char* function, const std::string& filename,
+                                    const double* t, long n);

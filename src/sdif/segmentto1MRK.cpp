@@ -1,6 +1,5 @@
 #include "sdif/segmentto1MRK.h"
 
-#include <iostream>
 #include <vector>
 
 #include "sdif/sdif_messages.h"
@@ -8,17 +7,15 @@
 #include "sdif/timeorder.h"
 #include "sdif/write_analysis_file.h"
 
-int segmentto1MRK(const tessel::TesselMatrix<double>& segment_m, const std::string& filename,
-                  SdifSignature begin_sig, SdifSignature end_sig, const std::string& segment_type,
-                  const HeaderFacts& facts) {
+Status segmentto1MRK(const tessel::TesselMatrix<double>& segment_m, const std::string& filename,
+                     SdifSignature begin_sig, SdifSignature end_sig,
+                     const std::string& segment_type, const HeaderFacts& facts) {
   const long n = segment_m.nrows();
   if (n >= kMaxSdifCount) {
-    std::cout << sdif_messages::kSegmentTooBig << std::endl;
-    return -1;
+    return Failure(std::string(sdif_messages::kSegmentTooBig) + "\n");
   }
   if (n > 0 && segment_m.ncols() < 2) {
-    std::cout << sdif_messages::kSegmentColumns << std::endl;
-    return -1;
+    return Failure(std::string(sdif_messages::kSegmentColumns) + "\n");
   }
   // The frames alternate start, end, start, end...: their times must not decrease.
   std::vector<double> times(static_cast<std::size_t>(2 * n));
@@ -27,8 +24,7 @@ int segmentto1MRK(const tessel::TesselMatrix<double>& segment_m, const std::stri
     times[2 * i + 1] = segment_m(i, 1);
   }
   if (!finite_nondecreasing(times.data(), 2 * n)) {
-    std::cout << sdif_messages::times_not_increasing("segmentto1MRK", filename) << std::endl;
-    return -1;
+    return Failure(sdif_messages::times_not_increasing("segmentto1MRK", filename) + "\n");
   }
 
   SdifHeaderOptions header;

@@ -1,25 +1,18 @@
 #include "sdif/write_analysis_file.h"
 
-#include <iostream>
-
 #include "sdif/sdif_messages.h"
 
-int write_analysis_file(const std::string& filename, const HeaderFacts& facts,
-                        const SdifHeaderOptions& header,
-                        const std::function<void(SDIFEntity&)>& write_frames) {
+Status write_analysis_file(const std::string& filename, const HeaderFacts& facts,
+                           const SdifHeaderOptions& header,
+                           const std::function<void(SDIFEntity&)>& write_frames) {
   SDIFEntity entity;
   sdifheader(entity, facts, header);
-  if (!entity.OpenWrite(filename)) {
-    std::cout << sdif_messages::cannot_create(filename) << std::endl;
-    return 1;
-  }
+  if (!entity.OpenWrite(filename)) return Failure(sdif_messages::cannot_create(filename) + "\n");
   try {
     write_frames(entity);
     entity.Close();
   } catch (const SDIFException& e) {
-    std::cout << sdif_messages::cannot_write(filename) << std::endl;
-    e.ErrorMessage();
-    return 1;
+    return Failure(sdif_messages::cannot_write(filename) + "\n", e.Message());
   }
-  return 0;
+  return Status{};
 }

@@ -32,7 +32,7 @@ gengetopt_args_info record_of(double x, const char* method) {
 // Writes a one-frame track with the header of facts and reads its header back.
 StoredHeader written_header(const std::string& path, const HeaderFacts& facts) {
   const tessel::TesselVector<double> t{0.0}, v{1.0};
-  EXPECT_EQ(datatosdif(t, v, k1VUV, k1VUN, path, facts), 0);
+  EXPECT_TRUE(datatosdif(t, v, k1VUV, k1VUN, path, facts).ok());
   StoredHeader h;
   EXPECT_TRUE(read_stored_header(path, h));
   return h;

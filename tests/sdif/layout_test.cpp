@@ -126,7 +126,7 @@ TEST(Layout, EveryWriterProducesStandardFrames) {
       "MarkAlpha\t4.000000\nMarkBeta\t0.050000\nMarkGamma\t5.000000\n|";
   struct Case {
     const char* name;
-    std::function<int(const std::string&)> write;
+    std::function<Status(const std::string&)> write;
     std::string after_info;  // everything after the information table
   } const cases[] = {
       {"voicing flags",
@@ -167,7 +167,7 @@ TEST(Layout, EveryWriterProducesStandardFrames) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string path = dir / "f.sdif";
-    ASSERT_EQ(c.write(path), 0);
+    ASSERT_TRUE(c.write(path).ok());
     const std::string walked = walk(path);
     const std::string info = tables_prefix(walked);
     EXPECT_EQ(info.rfind("NVT Program\tGlotmark\nVersion\t1.0\nUserName\t", 0), 0u) << walked;
