@@ -53,9 +53,10 @@ std::vector<std::string> split_extensions(const std::string& text) {
   return out;
 }
 
-const std::vector<OptionSpec>& option_table() {
+// The options of a run on this machine or over ssh, in help order.
+std::vector<OptionSpec> run_options() {
   using O = CorpusOptions;
-  static const std::vector<OptionSpec> table = {
+  return {
       {"jobs", 'j', "N", "files analysed at the same time (default: one per core)", false,
        [](O& o, const std::string& v, std::string& e) {
          if (to_int(v, 1, o.jobs)) return true;
@@ -109,6 +110,13 @@ const std::vector<OptionSpec>& option_table() {
          o.sshlogins.push_back(v);
          return true;
        }},
+  };
+}
+
+// The options of a Slurm array job and the generic ones, in help order.
+std::vector<OptionSpec> slurm_options() {
+  using O = CorpusOptions;
+  return {
       {"slurm", 0, nullptr,
        "write a Slurm array job for the run into OUT/.glotmark-corpus/slurm/ instead of "
        "running it",
@@ -158,6 +166,14 @@ const std::vector<OptionSpec>& option_table() {
       {"version", 'V', nullptr, "print the version and exit", false,
        [](O& o, const std::string&, std::string&) { return (o.mode = Mode::kVersion), true; }},
   };
+}
+
+const std::vector<OptionSpec>& option_table() {
+  static const std::vector<OptionSpec> table = [] {
+    std::vector<OptionSpec> all = run_options();
+    for (OptionSpec& o : slurm_options()) all.push_back(std::move(o));
+    return all;
+  }();
   return table;
 }
 
