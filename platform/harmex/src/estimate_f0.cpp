@@ -520,7 +520,18 @@ class Costs {
   [[nodiscard]] double local(std::size_t k, int i) const {
     if (i == f_.n_cands[k]) {
       const double below = (loudest_ + o_.silence_db) - f_.level_db[k];  // dB under silence
-      return o_.voicing_threshold - std::clamp(below / o_.silence_slope_db, 0.0, 2.0);
+      // The preference for short periods chooses among the candidates; a share of it is also
+      // charged to being unvoiced (that of the most periodic candidate), so that a low voice
+      // is not judged less voiced than a high one.
+      double octave = 0.0;
+      if (f_.n_cands[k] > 0) {
+        const Candidate* best = &f_.at(k, 0);
+        for (int j = 1; j < f_.n_cands[k]; ++j) {
+          if (f_.at(k, j).d < best->d) best = &f_.at(k, j);
+        }
+        octave = o_.octave_voicing_share * o_.octave_cost * std::log2(best->lag / lag_min_);
+      }
+      return o_.voicing_threshold + octave - std::clamp(below / o_.silence_slope_db, 0.0, 2.0);
     }
     const Candidate& c = f_.at(k, i);
     const double margin = o_.multiple_margin + o_.multiple_margin_rel * c.d;

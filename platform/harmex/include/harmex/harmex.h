@@ -28,33 +28,35 @@ struct Options {
   double silence_db = -30.0;       // frame level (dB below the loudest frame) under which being
                                    // unvoiced gets cheaper, by 1 per silence_slope_db
   double silence_slope_db = 15.0;
-  double mid_penalty = 0.03;      // periods of which two fit in 25 ms are also measured on a 25 ms
-  double mid_min_level = 0.3;     // window centred on the frame, that difference counting this much
-                                  // more, where that window's mean power is at least mid_min_level
-                                  // times the analysis window's
-  double octave_cost = 0.04;      // cost per octave below f0max (prefers the shortest period)
-  double multiple_cost = 0.3;     // cost of a period whose half or third is nearly as periodic
-  double multiple_margin = 0.03;  // that cost fades out when the fraction's difference exceeds
-  double multiple_margin_rel = 0.6;  // the period's by multiple_margin + multiple_margin_rel * d
-  double harmonic_weight = 0.15;     // bonus of a candidate whose harmonics stand out in the
-  double harmonic_full_np = 5.0;     // spectrum, full at this contrast (nepers of power)
-  double octave_check_cost = 0.5;    // cost of a candidate whose octave above or below has the
-                                     // stronger harmonic contrast (scaled by the shortfall)
-  double interleaved_cost = 0.3;     // cost of a candidate whose harmonics between every 2nd or
-  double interleaved_none = 0.55;    // 3rd are weak (a multiple of the period): none above this
-  double interleaved_full = 0.3;     // amplitude ratio, all of it at or below interleaved_full
-  double ring_cost = 0.3;            // cost of a short period that is not periodic over three
-  double ring_margin = 0.45;         // of itself (a formant's ringing): its difference there
-  double ring_width = 0.2;           // exceeds its own by ring_margin, in full by + ring_width
-  double jump_cost = 1.2;            // cost per octave of f0 change between neighbouring frames
-  double voicing_change_cost = 0.4;  // cost of a voiced/unvoiced change between frames
-  double follow_octaves = 0.05;      // an unvoiced frame beside a voiced one takes the candidate
-  double follow_max_d = 0.65;        // continuing its period within this many octaves, when its
-                                     // difference is at most follow_max_d
-  double refine_periods = 2.5;       // refinement window, in periods, at least refine_min_s and
-  double refine_min_s = 0.02;        // at most the analysis window; seconds
-  double refined_max_d = 0.6;        // a frame whose refined difference stays above this is
-                                     // treated as unvoiced
+  double mid_penalty = 0.03;   // periods of which two fit in 25 ms are also measured on a 25 ms
+  double mid_min_level = 0.3;  // window centred on the frame, that difference counting this much
+                               // more, where that window's mean power is at least mid_min_level
+                               // times the analysis window's
+  double octave_cost = 0.04;   // cost per octave below f0max (prefers the shortest period)
+  double octave_voicing_share = 0.5;  // share of the most periodic candidate's octave cost
+                                      // that being unvoiced costs too
+  double multiple_cost = 0.3;         // cost of a period whose half or third is nearly as periodic
+  double multiple_margin = 0.03;      // that cost fades out when the fraction's difference exceeds
+  double multiple_margin_rel = 0.6;   // the period's by multiple_margin + multiple_margin_rel * d
+  double harmonic_weight = 0.15;      // bonus of a candidate whose harmonics stand out in the
+  double harmonic_full_np = 5.0;      // spectrum, full at this contrast (nepers of power)
+  double octave_check_cost = 0.5;     // cost of a candidate whose octave above or below has the
+                                      // stronger harmonic contrast (scaled by the shortfall)
+  double interleaved_cost = 0.3;      // cost of a candidate whose harmonics between every 2nd or
+  double interleaved_none = 0.55;     // 3rd are weak (a multiple of the period): none above this
+  double interleaved_full = 0.3;      // amplitude ratio, all of it at or below interleaved_full
+  double ring_cost = 0.3;             // cost of a short period that is not periodic over three
+  double ring_margin = 0.45;          // of itself (a formant's ringing): its difference there
+  double ring_width = 0.2;            // exceeds its own by ring_margin, in full by + ring_width
+  double jump_cost = 1.2;             // cost per octave of f0 change between neighbouring frames
+  double voicing_change_cost = 0.4;   // cost of a voiced/unvoiced change between frames
+  double follow_octaves = 0.05;       // an unvoiced frame beside a voiced one takes the candidate
+  double follow_max_d = 0.65;         // continuing its period within this many octaves, when its
+                                      // difference is at most follow_max_d
+  double refine_periods = 2.5;        // refinement window, in periods, at least refine_min_s and
+  double refine_min_s = 0.02;         // at most the analysis window; seconds
+  double refined_max_d = 0.6;         // a frame whose refined difference stays above this is
+                                      // treated as unvoiced
   int threads = 0;  // threads analysing blocks of frames (0: GLOTMARK_THREADS when it is a
                     // positive integer, else every core); the track is the same for any number
 };
