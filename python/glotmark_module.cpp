@@ -107,8 +107,8 @@ py::dict marks_of(const std::string& path) {
   return d;
 }
 
-// Runs the analysis in a forked copy of this process: the analysis library still ends the
-// process on some errors, which must not end the interpreter. Its messages are captured.
+// Runs the analysis in a forked copy of this process, so that its messages (printed on standard
+// output) are captured and any fault in a run on a bad file cannot end the interpreter.
 struct RunResult {
   int status = -1;
   std::string output;
