@@ -6,6 +6,7 @@
 //   d = glotmark.read(folder + "voice.1PSO.sdif")      # {"1PSO": {"time": ..., "Position": ...}}
 //   z = glotmark.zones(folder + "voice.1VOI.sdif")     # (n, 2) begin and end times, seconds
 //   m = glotmark.marks(folder + "voice.1VUT.sdif")     # {"time": ..., "kind": ...}
+//   y = glotmark.psola("voice.wav", pitch=1.5)         # resynthesis as a numpy array
 #include <fcntl.h>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -14,9 +15,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +29,13 @@
 #include "convert/convert_error.h"
 #include "convert/sound_context.h"
 #include "driver/run_analysis.h"
+#include "psola/analysis_paths.h"
+#include "psola/check_marks.h"
+#include "psola/read_curve.h"
+#include "psola/read_pso.h"
+#include "psola/read_sound.h"
+#include "psola/resynthesize.h"
+#include "psola/sound_writer.h"
 
 namespace py = pybind11;
 
@@ -177,6 +188,126 @@ std::string analyse(const std::string& path, const py::args& options,
   return dir + "PSO" + name + "/";
 }
 
+// A curve argument: the path of a curve file, or break points (time, value) as an (n, 2)
+// array or a sequence of pairs.
+Curve curve_arg(const py::object& o, const char* what, double lo, double hi) {
+  if (o.is_none()) return {};
+  if (py::isinstance<py::str>(o)) return read_curve(o.cast<std::string>(), lo, hi);
+  // ensure() converts what numpy can and gives a null array (error cleared) for the rest.
+  const auto a = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(o);
+  if (!a || a.ndim() != 2 || a.shape(1) != 2) {
+    throw py::value_error(std::string(what) + ": expected a file name or (time, value) pairs");
+  }
+  Curve c;
+  const auto v = a.unchecked<2>();
+  for (py::ssize_t i = 0; i < v.shape(0); ++i) c.emplace_back(v(i, 0), v(i, 1));
+  return checked_curve(c, what, lo, hi);
+}
+
+// The 1PSO file to resynthesise from: the one named by `analysis`, else the analysis beside the
+// sound, made or brought up to date first (in a forked copy, as analyse() does).
+std::string pso_of(const std::string& path, const std::optional<std::string>& analysis,
+                   const std::vector<std::string>& options,
+                   const std::optional<std::string>& program_dir, bool verbose) {
+  if (analysis) return find_pso(*analysis, path);
+  const std::string dir = analysis_dir(path);
+  if (dir.empty()) throw PsolaError("the sound file name " + path + " has no extension");
+  std::vector<std::string> args = {program_dir.value_or(GLOTMARK_PROGRAM_DIR) + "/glotmark", "-i",
+                                   path, "-S"};
+  args.insert(args.end(), options.begin(), options.end());
+  RunResult r;
+  {
+    py::gil_scoped_release unlocked;
+    r = run_glotmark(args);
+  }
+  if (verbose) py::print(r.output, py::arg("end") = "");
+  if (r.status != 0) {
+    throw PsolaError("the analysis of " + path + " failed (exit status " +
+                     std::to_string(r.status) + "):" + r.output);
+  }
+  return pso_file(dir, path);
+}
+
+struct PsolaCall {
+  std::string path;
+  std::optional<std::string> out, analysis, program_dir;
+  std::vector<std::string> options;
+  PsolaSettings settings;
+  bool verbose = false;
+};
+
+// Reads the sound and its marks and resynthesises: into the file `out` (returned as it is), or
+// into a float64 array at the sound's rate.
+py::object run_psola(const PsolaCall& c) {
+  if (c.out) {
+    if (file_format_of(*c.out) == AF_FILE_UNKNOWN) {
+      throw PsolaError("cannot tell the sound format of " + *c.out + " from its extension");
+    }
+    std::error_code ec;
+    if (std::filesystem::equivalent(c.path, *c.out, ec)) {
+      throw PsolaError("out is the input sound itself: " + *c.out);
+    }
+  }
+  const std::string pso = pso_of(c.path, c.analysis, c.options, c.program_dir, c.verbose);
+  std::vector<double> y;
+  {
+    py::gil_scoped_release unlocked;
+    const PsoAnalysis a = read_pso(pso);
+    const Sound s = read_sound(c.path);
+    try {
+      check_marks(a, s.x.size(), s.sr);
+    } catch (const PsolaError& e) {
+      throw PsolaError("the analysis " + pso + " does not fit " + c.path + ": " + e.what());
+    }
+    if (c.out) {
+      SoundWriter w(*c.out, s.sr, s.sample_format, s.sample_width);
+      (void)resynthesize(s.x, s.sr, a, c.settings,
+                         [&](const double* v, std::size_t n) { w.write(v, n); }, {});
+      w.commit();
+    } else {
+      (void)resynthesize(s.x, s.sr, a, c.settings,
+                         [&](const double* v, std::size_t n) { y.insert(y.end(), v, v + n); }, {});
+    }
+  }
+  if (c.out) return py::str(*c.out);
+  return array(y);
+}
+
+py::object psola(const std::string& path, const std::optional<std::string>& out, double pitch,
+                 double time, const py::object& pitch_curve, const py::object& time_curve,
+                 const std::optional<double>& intonation, const py::object& f0_curve, bool hybrid,
+                 std::uint64_t seed, const std::optional<std::string>& analysis,
+                 const std::vector<std::string>& options,
+                 const std::optional<std::string>& program_dir, bool verbose) {
+  auto factor = [](const char* what, double v) {
+    if (!(v >= kMinFactor && v <= kMaxFactor)) {
+      throw py::value_error(std::string(what) + " must lie in [0.25, 4]");
+    }
+    return v;
+  };
+  PsolaCall c{path, out, analysis, program_dir, options, {}, verbose};
+  c.settings.pitch = factor("pitch", pitch);
+  c.settings.time = factor("time", time);
+  if (intonation && !(std::abs(*intonation) <= kMaxIntonation)) {
+    throw py::value_error("intonation must lie in [-4, 4]");
+  }
+  c.settings.intonation = intonation;
+  c.settings.hybrid = hybrid;
+  c.settings.seed = seed;
+  try {
+    c.settings.pitch_curve = curve_arg(pitch_curve, "pitch_curve", kMinFactor, kMaxFactor);
+    c.settings.time_curve = curve_arg(time_curve, "time_curve", kMinFactor, kMaxFactor);
+    c.settings.f0_curve = curve_arg(f0_curve, "f0_curve", 0.0, kMaxTargetF0);
+  } catch (const PsolaError& e) {
+    throw py::value_error(e.what());
+  }
+  try {
+    return run_psola(c);
+  } catch (const PsolaError& e) {
+    throw std::runtime_error(e.what());
+  }
+}
+
 }  // namespace
 
 PYBIND11_MODULE(glotmark, m) {
@@ -206,4 +337,24 @@ PYBIND11_MODULE(glotmark, m) {
         "beside the sound. program_dir is where glotmark's directory script and harmex are "
         "(default: the build's bin folder). Raises RuntimeError with glotmark's messages when "
         "the run fails.");
+  m.def("psola", &psola, py::arg("path"), py::arg("out") = py::none(), py::kw_only(),
+        py::arg("pitch") = 1.0, py::arg("time") = 1.0, py::arg("pitch_curve") = py::none(),
+        py::arg("time_curve") = py::none(), py::arg("intonation") = py::none(),
+        py::arg("f0_curve") = py::none(), py::arg("hybrid") = false, py::arg("seed") = 1,
+        py::arg("analysis") = py::none(), py::arg("options") = std::vector<std::string>{},
+        py::arg("program_dir") = py::none(), py::arg("verbose") = false,
+        "psola(path, out=None, *, pitch=1, time=1, pitch_curve=None, time_curve=None, "
+        "intonation=None, f0_curve=None, hybrid=False, seed=1, analysis=None, options=[], "
+        "program_dir=None, verbose=False): resynthesises the sound file from its pitch marks, "
+        "as glotmark-psola does. pitch multiplies f0 and time the duration (0.25 to 4); the "
+        "curves are a curve file's name or (time, value) break points (input seconds; an (n, 2) "
+        "array or pairs): pitch_curve and time_curve factors, f0_curve a target f0 in Hz (0 "
+        "keeps the original); intonation A gives f0 = median x (1 + A x Mod) (-4 to 4). "
+        "Without analysis= the analysis 'PSO<base>/' beside the sound is made or brought up to "
+        "date first with glotmark's options (e.g. options=['-F', '60']); analysis= names a "
+        "folder or 1PSO file to use as it is. Returns the output as a float64 numpy array at "
+        "the sound's rate (full scale 1), or writes it to out (format from its extension, the "
+        "sound's rate and sample format) and returns out. Raises ValueError for a factor out of "
+        "range or a curve that does not parse, RuntimeError when the analysis fails or does not "
+        "fit the sound or a file cannot be read or written.");
 }

@@ -10,9 +10,6 @@
 
 namespace {
 
-constexpr double kMaxIntonation = 4.0;   // |A| limit: 4 times the melody's excursions
-constexpr double kMaxTargetF0 = 2000.0;  // Hz, highest target f0 of an f0 curve
-
 struct Row {
   const char* name;   // long option without "--"
   const char* value;  // metavariable, null for a switch

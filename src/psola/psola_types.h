@@ -45,8 +45,10 @@ struct PsolaSettings {
   std::uint64_t seed = 1;            // variation of repeated unvoiced grains
 };
 
-inline constexpr double kMinFactor = 0.25;  // smallest pitch or duration factor
-inline constexpr double kMaxFactor = 4.0;   // largest pitch or duration factor
+inline constexpr double kMinFactor = 0.25;      // smallest pitch or duration factor
+inline constexpr double kMaxFactor = 4.0;       // largest pitch or duration factor
+inline constexpr double kMaxIntonation = 4.0;   // |A| limit: 4 times the melody's excursions
+inline constexpr double kMaxTargetF0 = 2000.0;  // Hz, highest target f0 of an f0 curve
 
 // One grain of the output: the input around in_pos, windowed, added at out_pos. The window
 // rises over `left` samples before the mark, stays at 1 for `flat` samples after it (a

@@ -50,3 +50,22 @@ Curve read_curve(const std::string& path, double lo, double hi) {
   if (c.empty()) throw PsolaError(path + ": no break point in the file");
   return c;
 }
+
+Curve checked_curve(const Curve& points, const std::string& what, double lo, double hi) {
+  if (points.empty()) throw PsolaError(what + ": no break point");
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    const auto [t, v] = points[i];
+    auto fail = [&](const std::string& why) {
+      throw PsolaError(what + ": point " + std::to_string(i + 1) + ": " + why);
+    };
+    if (!std::isfinite(t) || !std::isfinite(v)) fail("a number is not finite");
+    if (t < 0.0) fail("negative time");
+    if (i > 0 && !(t > points[i - 1].first)) fail("time is not after the point before");
+    if (v < lo || v > hi) {
+      std::ostringstream s;
+      s << "value " << v << " lies outside [" << lo << ", " << hi << "]";
+      fail(s.str());
+    }
+  }
+  return points;
+}
