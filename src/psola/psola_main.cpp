@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <iostream>
 
@@ -28,7 +29,7 @@ bool same_file(const std::string& a, const std::string& b) {
 }
 
 // A progress line on standard error: rewritten in place on a terminal, one line per tenth
-// otherwise.
+// (10 % to 100 %) otherwise.
 Progress progress_line(bool show) {
   if (!show) return {};
   const bool tty = isatty(STDERR_FILENO) != 0;
@@ -38,8 +39,11 @@ Progress progress_line(bool show) {
     if (tty) {
       std::cerr << "\r" << kProgram << ": resynthesis " << percent << " %" << std::flush;
       if (f >= 1.0) std::cerr << "\n";
-    } else if (tenth > shown) {
-      std::cerr << kProgram << ": resynthesis " << tenth * 10 << " %\n";
+    } else {
+      // A block of output can pass more than a tenth: every tenth passed gets its line.
+      for (int t = std::max(shown + 1, 1); t <= tenth; ++t) {
+        std::cerr << kProgram << ": resynthesis " << t * 10 << " %\n";
+      }
     }
     shown = tenth;
   };

@@ -149,3 +149,32 @@ TEST_F(Psola, HelpNamesEveryOption) {
 }
 
 }  // namespace
+
+// A minute-long sound shows its progress on standard error, one line per tenth; --quiet and
+// short sounds show none. (8 kHz and mostly silence, so the analysis is quick.)
+TEST(PsolaProgress, LongSoundsShowEveryTenthOnce) {
+  testsupport::ScratchDir dir;
+  glotsynth::Options o;
+  o.sr = 8000.0;
+  o.segments = glotsynth::parse_segments("v:0.5:120-150:a-e,s:60");
+  ASSERT_TRUE(glotsynth::write_wav(dir / "long.wav", glotsynth::synthesize(o).signal, o.sr,
+                                   glotsynth::Encoding::pcm16));
+  o.segments = glotsynth::parse_segments("v:0.5:120-150:a-e");
+  ASSERT_TRUE(glotsynth::write_wav(dir / "short.wav", glotsynth::synthesize(o).signal, o.sr,
+                                   glotsynth::Encoding::pcm16));
+  const std::string psola = bin("glotmark-psola");
+  const Result r = run({psola, "--time=1.2", "long.wav", "out.wav"}, dir.path().string());
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::string expected;
+  for (int t = 10; t <= 100; t += 10) {
+    expected += "glotmark-psola: resynthesis " + std::to_string(t) + " %\n";
+  }
+  EXPECT_EQ(r.err, expected);
+  const Result quiet =
+      run({psola, "--quiet", "--time=1.2", "long.wav", "out.wav"}, dir.path().string());
+  EXPECT_EQ(quiet.status, 0);
+  EXPECT_EQ(quiet.err, "");
+  const Result brief = run({psola, "short.wav", "out.wav"}, dir.path().string());
+  EXPECT_EQ(brief.status, 0);
+  EXPECT_EQ(brief.err, "");
+}
