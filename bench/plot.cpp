@@ -4,6 +4,7 @@
 //   cmake -S . -B build -DCMAKE_BUILD_TYPE=Release && cmake --build build -j2
 //   build/bin/bench_plot                 # 10 minutes of 44.1 kHz audio
 //   build/bin/bench_plot --minutes=60
+//   build/bin/bench_plot --minutes=60 --old=/tmp/old/glotmark-plot   # against another build
 //
 // Writes, in a scratch directory, a sweep as a 16-bit WAV file and the analysis files of that
 // length (per-sample epoch and transient curves, f0 every 5 ms, voicing every 10 ms, a mark
@@ -13,7 +14,10 @@
 //   whole    glotmark-plot of the whole recording (PNG, 85 mm at 300 dpi);
 //   second   glotmark-plot of one second in the middle.
 // Prints wall time, peak memory, whole/read (the cost of binning and drawing on top of the
-// reading that cannot be avoided; target under 1.5) and second/whole.
+// reading that cannot be avoided; target under 1.5) and second/whole. With --old=PROGRAM, that
+// other build of glotmark-plot draws the same two figures in the same run, and the ratios of
+// its times and peaks to this build's are printed. --keep leaves the scratch directory (its
+// name is printed) with the files and figures.
 #include <audiofile.h>
 
 #include <cmath>
@@ -129,8 +133,13 @@ void report(const char* what, const RunResult& r) {
 
 int main(int argc, char** argv) {
   double minutes = 10.0;
+  std::string old;
+  bool keep = false;  // leaves the scratch directory for a look at the figures
   for (int i = 1; i < argc; ++i) {
-    if (std::string(argv[i]).rfind("--minutes=", 0) == 0) minutes = std::atof(argv[i] + 10);
+    const std::string a = argv[i];
+    if (a.rfind("--minutes=", 0) == 0) minutes = std::atof(argv[i] + 10);
+    if (a.rfind("--old=", 0) == 0) old = a.substr(6);
+    if (a == "--keep") keep = true;
   }
   char tmpl[] = "/tmp/bench-plot-XXXXXX";
   if (mkdtemp(tmpl) == nullptr) return 1;
@@ -154,17 +163,33 @@ int main(int argc, char** argv) {
 
   const std::string plot = std::string(GLOTMARK_BIN_DIR) + "/glotmark-plot";
   const RunResult read = in_child([&] { read_everything(dir); });
-  const RunResult whole = run_program({plot, "long.wav", "-o", "whole.png"}, {dir});
   const double mid = d / 2;
-  const RunResult second = run_program({plot, "long.wav", "--from", std::to_string(mid), "--to",
-                                        std::to_string(mid + 1), "-o", "s.png"},
-                                       {dir});
+  const auto figures = [&](const std::string& program) {
+    const RunResult whole = run_program({program, "long.wav", "-o", "whole.png"}, {dir});
+    const RunResult second = run_program({program, "long.wav", "--from", std::to_string(mid),
+                                          "--to", std::to_string(mid + 1), "-o", "s.png"},
+                                         {dir});
+    return std::pair{whole, second};
+  };
+  const auto [whole, second] = figures(plot);
   std::printf("%.0f minutes of %d Hz audio\n", minutes, kRate);
   report("read", read);
   report("whole", whole);
   report("second", second);
   std::printf("whole/read %.2f (target under 1.5)   second/whole %.2f\n",
               whole.wall_s / read.wall_s, second.wall_s / whole.wall_s);
-  std::system(("rm -rf " + dir).c_str());
+  if (!old.empty()) {
+    const auto [old_whole, old_second] = figures(old);
+    report("old-whole", old_whole);
+    report("old-second", old_second);
+    std::printf("old/new: whole %.2f time %.2f memory   second %.2f time %.2f memory\n",
+                old_whole.wall_s / whole.wall_s, 1.0 * old_whole.peak_kb / whole.peak_kb,
+                old_second.wall_s / second.wall_s, 1.0 * old_second.peak_kb / second.peak_kb);
+  }
+  if (keep) {
+    std::printf("figures and files kept in %s\n", dir.c_str());
+  } else {
+    std::system(("rm -rf " + dir).c_str());
+  }
   return whole.status == 0 && second.status == 0 ? 0 : 1;
 }

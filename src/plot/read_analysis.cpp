@@ -18,14 +18,15 @@ SdifSignature sig(const char* s) {
   return SdifStringToSignature(s);
 }
 
-// Opens path and hands every frame to each_frame; SDIF faults become PlotError.
-void for_each_frame(const std::string& path, const std::function<void(const SDIFFrame&)>& each) {
+// Opens path and hands every frame to each_frame until it returns false; SDIF faults become
+// PlotError.
+void for_each_frame(const std::string& path, const std::function<bool(const SDIFFrame&)>& each) {
   try {
     SDIFEntity e;
     if (!e.OpenRead(path)) throw PlotError("cannot open " + path);
     SDIFFrame f;
     while (!e.eof()) {
-      if (e.ReadNextFrame(f) != 0) each(f);
+      if (e.ReadNextFrame(f) != 0 && !each(f)) return;
     }
   } catch (const SDIFException& ex) {
     throw PlotError("malformed analysis file " + path + ": " + ex.Text());
@@ -50,61 +51,82 @@ std::optional<double> header_number(const std::string& path, const std::string& 
   return std::nullopt;
 }
 
-// A time-stamped track: every row of every matrix `matrix`, value in its last column.
+// A time-stamped track: every row of every matrix `matrix`, value in its last column. Frame
+// times never decrease, so reading stops at the first frame after the range (the neighbour
+// that lets the line reach the edge).
 ColumnBins read_track(const std::string& path, SdifSignature matrix, const PlotData& d,
                       int columns) {
   ColumnBins bins(d.from, d.to, columns);
   for_each_frame(path, [&](const SDIFFrame& f) {
-    if (!f.MatrixExists(matrix)) return;
+    if (!f.MatrixExists(matrix)) return true;
     const SDIFMatrix& m = f.GetMatrixWithSig(matrix);
-    if (m.GetType() == eText || m.GetType() == eByte || m.GetNbCols() == 0) return;
+    if (m.GetType() == eText || m.GetType() == eByte || m.GetNbCols() == 0) return true;
     for (int r = 0; r < m.GetNbRows(); ++r)
       bins.add(f.GetTime(), m.GetDouble(r, m.GetNbCols() - 1));
+    return !(f.GetTime() > d.to && m.GetNbRows() > 0);
   });
   return bins;
 }
 
-// A curve of one value per sample (element i at time i / sr), only the shown range read.
+// Adds the rows [first, last) of the curve matrix m (column 0) to bins; its row 0 is sample
+// `offset` of the sound. Reads them from the file in blocks, so memory stays small whatever the
+// curve's length.
+void add_curve_rows(SDIFEntity& e, const SDIFMatrixHeader& m, long offset, long first, long last,
+                    double sr, ColumnBins& bins) {
+  constexpr long kBlock = 65536;  // rows per read
+  SDIFMatrix rows;
+  std::vector<float> block(static_cast<std::size_t>(std::min(kBlock, last - first)));
+  for (long at = first; at < last; at += kBlock) {
+    const long n = std::min(kBlock, last - at);
+    e.ReadMatrixRows(m, static_cast<int>(at), static_cast<int>(n), rows);
+    // The analysis writes its curves as one column of 32-bit floats: those are copied, other
+    // shapes and types converted element by element.
+    if (m.type == eFloat4 && m.cols == 1) {
+      std::memcpy(block.data(), rows.Data().data(), static_cast<std::size_t>(n) * sizeof(float));
+    } else {
+      for (long r = 0; r < n; ++r)
+        block[r] = static_cast<float>(rows.GetDouble(static_cast<int>(r), 0));
+    }
+    bins.add_samples(offset + at, sr, block.data(), n);
+  }
+}
+
+// A curve of one value per sample (element i at time i / sr). Only the rows of the shown range
+// are read: the frames are walked by their headers and the rest of each matrix is skipped.
 ColumnBins read_curve(const std::string& path, SdifSignature matrix, const PlotData& d,
                       int columns) {
   ColumnBins bins(d.from, d.to, columns);
-  long offset = 0;  // samples of the matrices before this one
-  std::vector<float> block;
-  for_each_frame(path, [&](const SDIFFrame& f) {
-    if (!f.MatrixExists(matrix)) return;
-    const SDIFMatrix& m = f.GetMatrixWithSig(matrix);
-    if (m.GetType() == eText || m.GetType() == eByte || m.GetNbCols() == 0) return;
-    const long rows = m.GetNbRows();
-    // One sample each side beyond the range, so that lines reach the edges.
-    const long first =
-        std::clamp(static_cast<long>(std::floor(d.from * d.sr)) - 1 - offset, 0L, rows);
-    const long last =
-        std::clamp(static_cast<long>(std::ceil(d.to * d.sr)) + 2 - offset, first, rows);
-    // The analysis writes its curves as 32-bit floats: those are copied in blocks, other
-    // types converted element by element.
-    constexpr long kBlock = 65536;
-    block.resize(kBlock);
-    for (long at = first; at < last; at += kBlock) {
-      const long n = std::min(kBlock, last - at);
-      if (m.GetType() == eFloat4) {
-        std::memcpy(block.data(), m.Data().data() + at * sizeof(float), n * sizeof(float));
-      } else {
-        for (long r = 0; r < n; ++r)
-          block[r] = static_cast<float>(m.GetDouble(static_cast<int>(at + r), 0));
-      }
-      bins.add_samples(offset + at, d.sr, block.data(), n);
+  try {
+    SDIFEntity e;
+    if (!e.OpenRead(path)) throw PlotError("cannot open " + path);
+    SDIFFrameHeader h;
+    long offset = 0;  // samples of the matrices before this one
+    while (!e.eof()) {
+      if (e.ReadNextFrameHeader(h) == 0) continue;
+      const SDIFMatrixHeader* m = h.Find(matrix);
+      if (m == nullptr || m->type == eText || m->type == eByte || m->cols == 0) continue;
+      const long rows = m->rows;
+      // One sample each side beyond the range, so that lines reach the edges.
+      const long first =
+          std::clamp(static_cast<long>(std::floor(d.from * d.sr)) - 1 - offset, 0L, rows);
+      const long last =
+          std::clamp(static_cast<long>(std::ceil(d.to * d.sr)) + 2 - offset, first, rows);
+      if (last > first) add_curve_rows(e, *m, offset, first, last, d.sr, bins);
+      offset += rows;
     }
-    offset += rows;
-  });
+  } catch (const SDIFException& ex) {
+    throw PlotError("malformed analysis file " + path + ": " + ex.Text());
+  }
   return bins;
 }
 
 // Zones of a segment file (begin frames paired with the next end of the same number) that
-// overlap the shown range.
+// overlap the shown range. Reading stops after the range once every zone begun in it has ended.
 std::vector<Zone> read_zones(const std::string& path, const PlotData& d) {
   std::vector<Zone> zones;
   std::map<long, double> open;  // zone number -> begin time
   for_each_frame(path, [&](const SDIFFrame& f) {
+    if (f.GetTime() > d.to && open.empty()) return false;
     for (std::size_t k = 0; k < f.GetNbMatrix(); ++k) {
       const SDIFMatrix& m = f.GetMatrix(k);
       if (m.GetNbRows() < 1 || m.GetNbCols() < 1 || m.GetType() == eText) continue;
@@ -119,6 +141,7 @@ std::vector<Zone> read_zones(const std::string& path, const PlotData& d) {
         open.erase(it);
       }
     }
+    return true;
   });
   return zones;
 }
@@ -126,13 +149,13 @@ std::vector<Zone> read_zones(const std::string& path, const PlotData& d) {
 void read_marks(const std::string& path, int columns, PlotData& d) {
   d.marks.assign(3, ColumnBins(d.from, d.to, columns));
   for_each_frame(path, [&](const SDIFFrame& f) {
-    if (!f.MatrixExists(sig("1VUT"))) return;
+    if (!f.MatrixExists(sig("1VUT"))) return true;
     const SDIFMatrix& m = f.GetMatrixWithSig(sig("1VUT"));
-    if (m.GetNbRows() < 1 || m.GetNbCols() < 1 || m.GetType() == eText) return;
-    const long kind = std::lround(m.GetDouble(0, m.GetNbCols() - 1));
-    if (kind < 0 || kind > 2) return;
+    if (m.GetNbRows() < 1 || m.GetNbCols() < 1 || m.GetType() == eText) return true;
     const double t = f.GetTime();
-    if (t >= d.from && t <= d.to) d.marks[kind].add(t, 0.0);
+    const long kind = std::lround(m.GetDouble(0, m.GetNbCols() - 1));
+    if (kind >= 0 && kind <= 2 && t >= d.from && t <= d.to) d.marks[kind].add(t, 0.0);
+    return t <= d.to;
   });
 }
 

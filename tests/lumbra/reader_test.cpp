@@ -43,14 +43,16 @@ void SetF64(Bytes& b, std::size_t at, double v) {
   std::copy(t.begin(), t.end(), b.begin() + static_cast<std::ptrdiff_t>(at));
 }
 
-// Opens the file and reads every frame; returns the number of data frames read.
-int ReadAll(const std::string& path) {
+// Opens the file and reads every frame, whole or (headers_only) without the matrices'
+// elements; returns the number of data frames read.
+int ReadAll(const std::string& path, bool headers_only = false) {
   SDIFEntity e;
   if (!e.OpenRead(path)) throw std::runtime_error("not opened");
   SDIFFrame f;
+  SDIFFrameHeader h;
   int n = 0;
   while (!e.eof()) {
-    if (e.ReadNextFrame(f) > 0) ++n;
+    if ((headers_only ? e.ReadNextFrameHeader(h) : e.ReadNextFrame(f)) > 0) ++n;
   }
   return n;
 }
@@ -162,35 +164,38 @@ TEST(LumbraRead, MalformedFilesRaiseAClearException) {
        "two matrices", Malformed::kMatrixData},
   };
   testsupport::ScratchDir dir;
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.why);
-    Bytes b = BaseFile();
-    c.damage(b);
-    const std::string path = dir / "bad.sdif";
-    lumbratest::WriteFile(path, b);
-    EXPECT_FALSE(SdifCheckFileFormat(path));
-    try {
-      ReadAll(path);
-      ADD_FAILURE() << "no exception";
-    } catch (const SDIFException& e) {
-      EXPECT_NE(e.Text().find(c.text), std::string::npos) << e.Text();
-      EXPECT_NE(e.Text().find(path), std::string::npos) << "names the file: " << e.Text();
-      switch (c.kind) {
-        case Malformed::kFile:
-          EXPECT_NE(dynamic_cast<const SDIFFileError*>(&e), nullptr);
-          break;
-        case Malformed::kReading:
-          EXPECT_NE(dynamic_cast<const SDIFReading*>(&e), nullptr);
-          break;
-        case Malformed::kUndefined:
-          EXPECT_NE(dynamic_cast<const SDIFUnDefined*>(&e), nullptr);
-          break;
-        case Malformed::kMatrixData:
-          EXPECT_NE(dynamic_cast<const SDIFMatrixDataError*>(&e), nullptr);
-          break;
-        case Malformed::kAscii:
-          EXPECT_NE(dynamic_cast<const SDIFAsciiChunkError*>(&e), nullptr);
-          break;
+  // Reading frame headers only skips the elements but makes every check of a whole read.
+  for (const bool headers_only : {false, true}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(c.why) + (headers_only ? " (headers only)" : ""));
+      Bytes b = BaseFile();
+      c.damage(b);
+      const std::string path = dir / "bad.sdif";
+      lumbratest::WriteFile(path, b);
+      EXPECT_FALSE(SdifCheckFileFormat(path));
+      try {
+        ReadAll(path, headers_only);
+        ADD_FAILURE() << "no exception";
+      } catch (const SDIFException& e) {
+        EXPECT_NE(e.Text().find(c.text), std::string::npos) << e.Text();
+        EXPECT_NE(e.Text().find(path), std::string::npos) << "names the file: " << e.Text();
+        switch (c.kind) {
+          case Malformed::kFile:
+            EXPECT_NE(dynamic_cast<const SDIFFileError*>(&e), nullptr);
+            break;
+          case Malformed::kReading:
+            EXPECT_NE(dynamic_cast<const SDIFReading*>(&e), nullptr);
+            break;
+          case Malformed::kUndefined:
+            EXPECT_NE(dynamic_cast<const SDIFUnDefined*>(&e), nullptr);
+            break;
+          case Malformed::kMatrixData:
+            EXPECT_NE(dynamic_cast<const SDIFMatrixDataError*>(&e), nullptr);
+            break;
+          case Malformed::kAscii:
+            EXPECT_NE(dynamic_cast<const SDIFAsciiChunkError*>(&e), nullptr);
+            break;
+        }
       }
     }
   }
@@ -205,10 +210,12 @@ TEST(LumbraRead, EveryTruncationIsCaughtExceptAtFrameBoundaries) {
     lumbratest::WriteFile(path, Bytes(full.begin(), full.begin() + static_cast<long>(len)));
     const bool boundary = len == 16 || len == kFrameA || len == kFrameB;
     EXPECT_EQ(SdifCheckFileFormat(path), boundary);
-    if (boundary) {
-      EXPECT_EQ(ReadAll(path), len == kFrameB ? 1 : 0);
-    } else {
-      EXPECT_THROW(ReadAll(path), SDIFException);
+    for (const bool headers_only : {false, true}) {
+      if (boundary) {
+        EXPECT_EQ(ReadAll(path, headers_only), len == kFrameB ? 1 : 0);
+      } else {
+        EXPECT_THROW(ReadAll(path, headers_only), SDIFException);
+      }
     }
   }
 }
@@ -392,6 +399,115 @@ TEST(LumbraSelection, DeliversOnlyTheSelectedFramesMatricesRowsAndColumns) {
     EXPECT_EQ(got, c.expected);
     EXPECT_THROW(e.ReadNextFrame(f), SDIFEof);
   }
+}
+
+// Row ranges read from frame headers: the values a whole read gives, for every element type,
+// from the current frame or an earlier one, without losing the place in the frame stream.
+TEST(LumbraRowRange, RowsReadByHeaderMatchTheWholeMatrix) {
+  testsupport::ScratchDir dir;
+  const std::string path = dir / "rows.sdif";
+  const std::uint32_t types[] = {eFloat4, eFloat8, eInt2, eUInt1, eInt8};
+  constexpr int kRows = 1000, kCols = 3;  // 1000 rows: seeks as well as short skips
+  {
+    SDIFEntity e;
+    ASSERT_TRUE(e.OpenWrite(path));
+    for (std::size_t i = 0; i < std::size(types); ++i) {
+      SDIFFrame f;
+      f.SetHeader(SdifStringToSignature("XROW"), 0, 0.1 * static_cast<double>(i));
+      SDIFMatrix small(SdifStringToSignature("XSML"), 1, 1);
+      small.Set(0, 0, static_cast<double>(i));
+      f.AddMatrix(small);
+      SDIFMatrix m(SdifStringToSignature("XBIG"), kRows, kCols, types[i]);
+      for (int r = 0; r < kRows; ++r) {
+        for (int c = 0; c < kCols; ++c) m.Set(r, c, (r * kCols + c) % 97 + static_cast<int>(i));
+      }
+      f.AddMatrix(m);
+      f.Write(e);
+    }
+    e.Close();
+  }
+  SDIFEntity whole;
+  ASSERT_TRUE(whole.OpenRead(path));
+  SDIFEntity e;
+  ASSERT_TRUE(e.OpenRead(path));
+  e.ChangeSelection("/XBIG");
+  SDIFFrameHeader h, previous;
+  SDIFFrame f;
+  SDIFMatrix rows;
+  struct Range {
+    int first, count;
+  } const ranges[] = {{0, kRows}, {0, 1}, {kRows - 1, 1}, {417, 100}, {kRows, 0}, {3, 0}};
+  for (std::size_t i = 0; i < std::size(types); ++i) {
+    SCOPED_TRACE(SdifDataTypeName(types[i]));
+    ASSERT_FALSE(e.eof());
+    ASSERT_GT(e.ReadNextFrameHeader(h), 0u);
+    ASSERT_GT(whole.ReadNextFrame(f), 0u);
+    EXPECT_DOUBLE_EQ(h.time, f.GetTime());
+    ASSERT_EQ(h.matrices.size(), 1u) << "the selection keeps XBIG only";
+    EXPECT_EQ(h.Find(SdifStringToSignature("XSML")), nullptr);
+    const SDIFMatrixHeader* big = h.Find(SdifStringToSignature("XBIG"));
+    ASSERT_NE(big, nullptr);
+    EXPECT_EQ(big->type, types[i]);
+    EXPECT_EQ(big->rows, kRows);
+    EXPECT_EQ(big->cols, kCols);
+    const SDIFMatrix& ref = f.GetMatrixWithSig(SdifStringToSignature("XBIG"));
+    for (const Range& r : ranges) {
+      e.ReadMatrixRows(*big, r.first, r.count, rows);
+      ASSERT_EQ(rows.GetNbRows(), r.count);
+      ASSERT_EQ(rows.GetNbCols(), kCols);
+      EXPECT_EQ(rows.GetType(), types[i]);
+      EXPECT_EQ(rows.GetSignature(), big->signature);
+      for (int k = 0; k < r.count; ++k) {
+        for (int c = 0; c < kCols; ++c) {
+          ASSERT_EQ(rows.GetDouble(k, c), ref.GetDouble(r.first + k, c))
+              << "row " << r.first + k << " column " << c;
+        }
+      }
+    }
+    if (i > 0) {  // the previous frame's matrix, after this frame's header
+      e.ReadMatrixRows(previous.matrices[0], 10, 2, rows);
+      EXPECT_EQ(rows.GetDouble(1, 0), (11 * kCols) % 97 + static_cast<int>(i) - 1);
+    }
+    previous = h;
+  }
+  EXPECT_TRUE(e.eof());
+  EXPECT_THROW(e.ReadNextFrameHeader(h), SDIFEof);
+}
+
+TEST(LumbraRowRange, RangesOutsideTheMatrixOrTheFileAreRefused) {
+  testsupport::ScratchDir dir;
+  const Bytes b = BaseFile();
+  lumbratest::WriteFile(dir / "ok.sdif", b);
+  SDIFEntity e;
+  SDIFMatrix out;
+  SDIFFrameHeader h;
+  EXPECT_THROW(e.ReadNextFrameHeader(h), SDIFFileError) << "nothing open";
+  EXPECT_THROW(e.ReadMatrixRows(SDIFMatrixHeader{}, 0, 0, out), SDIFFileError);
+  ASSERT_TRUE(e.OpenRead(dir / "ok.sdif"));
+  ASSERT_GT(e.ReadNextFrameHeader(h), 0u);
+  ASSERT_GT(e.ReadNextFrameHeader(h), 0u);  // the 2 x 1 matrix at 0.01 s
+  ASSERT_EQ(h.matrices.size(), 1u);
+  const SDIFMatrixHeader m = h.matrices[0];
+  EXPECT_EQ(m.data_offset, static_cast<std::int64_t>(kFrameB + 24 + 16));
+  struct Bad {
+    int first, count;
+  } const bad[] = {{-1, 1}, {0, -1}, {1, 2}, {2, 1}, {0, 3}, {2147483647, 2147483647}};
+  for (const Bad& r : bad) {
+    SCOPED_TRACE(std::to_string(r.first) + "+" + std::to_string(r.count));
+    EXPECT_THROW(e.ReadMatrixRows(m, r.first, r.count, out), SDIFArrayPosition);
+  }
+  SDIFMatrixHeader outside = m;
+  outside.data_offset = static_cast<std::int64_t>(kEnd) - 4;  // the second value past the end
+  EXPECT_THROW(e.ReadMatrixRows(outside, 0, 1, out), SDIFReading);
+  outside.data_offset = -8;
+  EXPECT_THROW(e.ReadMatrixRows(outside, 0, 1, out), SDIFReading);
+  SDIFMatrixHeader unknown = m;
+  unknown.type = 0x0305;
+  EXPECT_THROW(e.ReadMatrixRows(unknown, 0, 1, out), SDIFUnDefined);
+  // After the refusals the matrix still reads and the stream is at its end.
+  e.ReadMatrixRows(m, 1, 1, out);
+  EXPECT_EQ(out.GetDouble(0, 0), 120.0);
+  EXPECT_TRUE(e.eof());
 }
 
 }  // namespace

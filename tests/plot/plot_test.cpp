@@ -58,8 +58,10 @@ TEST(NiceTicks, RoundStepsInsideTheRange) {
     std::vector<double> values;
   };
   const Case cases[] = {
-      {0.0, 2.0, 4, {0.0, 0.5, 1.0, 1.5, 2.0}}, {1.05, 1.25, 4, {1.05, 1.10, 1.15, 1.20, 1.25}},
-      {-0.83, 0.83, 3, {-0.5, 0.0, 0.5}},       {0.0, 3600.0, 4, {0.0, 1000.0, 2000.0, 3000.0}},
+      {0.0, 2.0, 4, {0.0, 0.5, 1.0, 1.5, 2.0}},
+      {1.05, 1.25, 4, {1.05, 1.10, 1.15, 1.20, 1.25}},
+      {-0.83, 0.83, 3, {-0.5, 0.0, 0.5}},
+      {0.0, 3600.0, 4, {0.0, 1000.0, 2000.0, 3000.0}},
       {87.0, 176.0, 3, {100.0, 120.0, 140.0, 160.0}},
   };
   for (const Case& c : cases) {
@@ -107,38 +109,90 @@ TEST(ReadSoundBins, ReadsOnlyTheRange) {
   EXPECT_THROW((void)sound_info(dir / "none.wav"), PlotError);
 }
 
-void write_curve(const std::string& path, const char* matrix, int n) {
+// A curve of n elements valued by their index, cut into frames of `split` elements (the last
+// one in 64-bit floats, so that both element types are read).
+void write_curve(const std::string& path, const char* matrix, int n, int split) {
   SDIFEntity e;
   ASSERT_TRUE(e.OpenWrite(path));
-  SDIFFrame f;
-  f.SetHeader(SdifStringToSignature("1EPC"), 0, 0.0);
-  SDIFMatrix m(SdifStringToSignature(matrix), n, 1);
-  for (int i = 0; i < n; ++i) m.Set(i, 0, static_cast<double>(i));
-  f.AddMatrix(std::move(m));
-  f.Write(e);
+  for (int at = 0; at < n; at += split) {
+    const int rows = std::min(split, n - at);
+    SDIFFrame f;
+    f.SetHeader(SdifStringToSignature("1EPC"), 0, 0.0);
+    SDIFMatrix m(SdifStringToSignature(matrix), rows, 1, at + rows < n ? eFloat4 : eFloat8);
+    for (int i = 0; i < rows; ++i) m.Set(i, 0, static_cast<double>(at + i));
+    f.AddMatrix(std::move(m));
+    f.Write(e);
+  }
   e.Close();
 }
 
-// Element i of an epoch curve is sample i: the range [from, to] shows elements from * sr to
-// to * sr.
+const ItemFile& item_of(const std::vector<ItemFile>& items, Item which) {
+  return *std::find_if(items.begin(), items.end(),
+                       [&](const ItemFile& i) { return i.item == which; });
+}
+
+// Element i of an epoch curve is sample i, counted across frames: the range [from, to] shows
+// elements from * sr to to * sr, however the frames and the read blocks cut them.
 TEST(ReadAnalysis, CurveElementsAlignWithSamples) {
   testsupport::ScratchDir dir;
   const std::string stem = dir / "x";
-  write_curve(stem + ".1ECS.sdif", "1ECS", 4000);
+  struct Case {
+    int n, split;
+    double from, to;
+  } const cases[] = {
+      {4000, 4000, 1.5, 2.5},     // one frame
+      {4000, 2000, 1.5, 2.5},     // the range across two frames
+      {4000, 1000, 2.0, 2.999},   // one whole frame and the edge of the next
+      {300000, 300000, 10, 290},  // several read blocks
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.n) + "/" + std::to_string(c.split));
+    write_curve(stem + ".1ECS.sdif", "1ECS", c.n, c.split);
+    PlotData d;
+    d.sr = 1000.0;
+    d.from = c.from;
+    d.to = c.to;
+    read_item(item_of(analysis_files(stem), Item::epochs), 100, d);
+    ASSERT_TRUE(d.epochs.has_value());
+    const auto r = d.epochs->value_range();
+    ASSERT_TRUE(r.has_value());
+    EXPECT_EQ(r->first, std::ceil(c.from * d.sr));
+    EXPECT_EQ(r->second, std::floor(c.to * d.sr));
+    EXPECT_EQ(d.epochs->count(), static_cast<std::size_t>(r->second - r->first + 1));
+  }
+}
+
+// A track keeps its points in the range and one neighbour on each side, though reading stops
+// soon after the range.
+TEST(ReadAnalysis, TrackKeepsTheNeighboursOfTheRange) {
+  testsupport::ScratchDir dir;
+  const std::string stem = dir / "x";
+  {
+    SDIFEntity e;
+    ASSERT_TRUE(e.OpenWrite(stem + ".1FQ0.sdif"));
+    for (int k = 0; k <= 400; ++k) {
+      SDIFFrame f;
+      f.SetHeader(SdifStringToSignature("1FQ0"), 0, 0.01 * k);
+      SDIFMatrix m(SdifStringToSignature("1FQ0"), 1, 1);
+      m.Set(0, 0, 100.0 + k);
+      f.AddMatrix(m);
+      f.Write(e);
+    }
+    e.Close();
+  }
   PlotData d;
   d.sr = 1000.0;
-  d.from = 1.5;
-  d.to = 2.5;
-  const auto items = analysis_files(stem);
-  const auto epochs = std::find_if(items.begin(), items.end(),
-                                   [](const ItemFile& i) { return i.item == Item::epochs; });
-  ASSERT_NE(epochs, items.end());
-  read_item(*epochs, 100, d);
-  ASSERT_TRUE(d.epochs.has_value());
-  const auto r = d.epochs->value_range();
-  ASSERT_TRUE(r.has_value());
-  EXPECT_EQ(r->first, 1500.0);
-  EXPECT_EQ(r->second, 2500.0);
+  d.from = 1.505;
+  d.to = 2.505;
+  read_item(item_of(analysis_files(stem), Item::f0), 1000, d);
+  ASSERT_TRUE(d.f0.has_value());
+  ASSERT_TRUE(d.f0->exact());
+  const auto pts = d.f0->points();
+  ASSERT_EQ(pts.size(), 102u);  // 1.51 .. 2.50 and the two neighbours
+  EXPECT_NEAR(pts.front().t, 1.50, 1e-9);
+  EXPECT_EQ(pts.front().v, 250.0);
+  EXPECT_NEAR(pts.back().t, 2.51, 1e-9);
+  EXPECT_EQ(pts.back().v, 351.0);
 }
 
 TEST(ReadAnalysis, MalformedOrMissingFilesAreReportedWithTheirName) {

@@ -197,8 +197,10 @@ struct SDIFEntity::Impl {
   }
 
   // Reads the matrices of the frame whose header is h. With out, the matrices kept by sel (or
-  // all without sel) are stored in out; the others are checked and skipped.
-  void ReadMatrices(const FrameHeader& h, SDIFFrame* out, const SDIFSelection* sel) {
+  // all without sel) are stored in out; the others are checked and skipped. With headers, the
+  // elements are skipped and the header of each matrix sel keeps is appended there instead.
+  void ReadMatrices(const FrameHeader& h, SDIFFrame* out, const SDIFSelection* sel,
+                    std::vector<SDIFMatrixHeader>* headers = nullptr) {
     const std::int64_t end = h.End();
     std::vector<SdifSignature>& seen = seen_scratch;
     seen.clear();
@@ -257,6 +259,9 @@ struct SDIFEntity::Impl {
       const bool keep = out != nullptr && (sel == nullptr || sel->SelectsMatrix(msig));
       const auto npad = static_cast<std::size_t>(padded - data);
       if (!keep) {
+        if (headers != nullptr && (sel == nullptr || sel->SelectsMatrix(msig))) {
+          headers->push_back({msig, type, static_cast<int>(rows), static_cast<int>(cols), pos});
+        }
         SkipTo(pos + data);
         CheckPadding(npad, what);
         continue;
@@ -628,6 +633,71 @@ std::size_t SDIFEntity::ReadNextFrame(SDIFFrame& frame) {
     if (frame.GetNbMatrix() == 0 && h->count != 0) continue;
     return static_cast<std::size_t>(8 + h->size);
   }
+}
+
+std::size_t SDIFEntity::ReadNextFrameHeader(SDIFFrameHeader& header) {
+  Impl& d = *impl_;
+  if (d.mode != Impl::Mode::kRead) {
+    throw SDIFFileError("ReadNextFrameHeader: no file open for reading");
+  }
+  header.matrices.clear();
+  bool first = true;
+  for (;;) {
+    auto h = d.NextHeader();
+    if (!h) {
+      if (first) throw SDIFEof(d.path + ": end of file");
+      return 0;
+    }
+    first = false;
+    d.CheckDataFrame(*h);
+    const SDIFSelection& sel = d.selection;
+    if (!sel.SelectsFrame(h->sig) || !sel.SelectsStream(h->stream) || !sel.SelectsTime(h->time)) {
+      d.ReadMatrices(*h, nullptr, nullptr);
+      continue;
+    }
+    header.signature = h->sig;
+    header.stream = h->stream;
+    header.time = h->time;
+    d.ReadMatrices(*h, nullptr, &sel, &header.matrices);
+    // As ReadNextFrame: a frame that matches but keeps none of its matrices is skipped.
+    if (header.matrices.empty() && h->count != 0) continue;
+    return static_cast<std::size_t>(8 + h->size);
+  }
+}
+
+void SDIFEntity::ReadMatrixRows(const SDIFMatrixHeader& m, int first, int count, SDIFMatrix& out) {
+  Impl& d = *impl_;
+  if (d.mode != Impl::Mode::kRead) throw SDIFFileError("ReadMatrixRows: no file open for reading");
+  const std::string what = d.path + ": matrix " + lumbra_detail::SigForMessage(m.signature);
+  if (!SdifDataTypeIsKnown(m.type)) {
+    throw SDIFUnDefined(what + ": unknown data type code " + std::to_string(m.type));
+  }
+  if (m.rows < 0 || m.cols < 0 || first < 0 || count < 0 ||
+      static_cast<std::int64_t>(first) + count > m.rows) {
+    throw SDIFArrayPosition(what + ": rows " + std::to_string(first) + " to " +
+                            std::to_string(static_cast<std::int64_t>(first) + count) +
+                            " asked of a matrix of " + std::to_string(m.rows) + " rows");
+  }
+  const auto es = static_cast<std::int64_t>(SdifSizeofDataType(m.type));
+  const std::int64_t row_bytes = es * m.cols;
+  if (m.data_offset < 0 || m.data_offset > d.file_size ||
+      (m.rows != 0 && row_bytes > (d.file_size - m.data_offset) / m.rows)) {
+    d.ReadFault(m.data_offset, what + ": its elements would lie outside the file");
+  }
+  out.Reset(m.signature, count, m.cols, m.type);
+  const std::int64_t resume = d.pos;
+  try {
+    d.SkipTo(m.data_offset + first * row_bytes);
+    auto& bytes = out.MutableData();
+    d.ReadExact(bytes.data(), bytes.size());
+    lumbra_detail::SwapElements(bytes.data(), bytes.size() / static_cast<std::size_t>(es),
+                                static_cast<std::size_t>(es));
+  } catch (...) {
+    // Back to the frame stream whatever happened, so that the next read starts right.
+    if (::fseeko(d.file, static_cast<off_t>(resume), SEEK_SET) == 0) d.pos = resume;
+    throw;
+  }
+  d.SkipTo(resume);
 }
 
 bool SDIFEntity::eof() const {

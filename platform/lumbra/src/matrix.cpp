@@ -131,6 +131,22 @@ SDIFMatrix SDIFMatrix::Unset(SdifSignature sig, int rows, int cols, std::uint32_
   return m;
 }
 
+void SDIFMatrix::Reset(SdifSignature sig, int rows, int cols, std::uint32_t type) {
+  if (!SdifSignatureIsValid(sig)) {
+    throw SDIFUnDefined("invalid matrix signature " + lumbra_detail::SigForMessage(sig));
+  }
+  if (!SdifDataTypeIsKnown(type)) {
+    throw SDIFUnDefined("unknown matrix data type " + std::to_string(type));
+  }
+  CheckShape(rows, cols);
+  sig_ = sig;
+  type_ = type;
+  rows_ = rows;
+  cols_ = cols;
+  data_.resize(static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols) *
+               SdifSizeofDataType(type));
+}
+
 SDIFMatrix SDIFMatrix::Text(SdifSignature sig, std::string_view text) {
   if (text.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
     throw SDIFArrayPosition("text of " + std::to_string(text.size()) +

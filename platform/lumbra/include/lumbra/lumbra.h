@@ -231,6 +231,10 @@ class SDIFMatrix {
   static SDIFMatrix Unset(SdifSignature sig, int rows, int cols, std::uint32_t type);
   // A 0x0301 text matrix of one column and one row per byte of text.
   static SDIFMatrix Text(SdifSignature sig, std::string_view text);
+  // Makes this a rows x cols matrix of that signature and type with its elements left unset
+  // (as Unset does), keeping the storage it already has when that is large enough: a loop that
+  // refills one matrix allocates only when it grows. Same exceptions as the constructor.
+  void Reset(SdifSignature sig, int rows, int cols, std::uint32_t type);
 
   SdifSignature GetSignature() const { return sig_; }
   std::uint32_t GetType() const { return type_; }
@@ -387,6 +391,33 @@ struct SDIFSelection {
 std::pair<std::string, std::string> SdifSplitSelection(const std::string& name);
 
 // ---------------------------------------------------------------------------------------------
+// Frame and matrix headers without their elements (SDIFEntity::ReadNextFrameHeader).
+
+// Shape of a matrix and where its elements lie in the file they were read from.
+struct SDIFMatrixHeader {
+  SdifSignature signature = 0;
+  std::uint32_t type = eFloat4;
+  int rows = 0;
+  int cols = 0;
+  std::int64_t data_offset = 0;  // byte offset of its first element in the file
+};
+
+struct SDIFFrameHeader {
+  SdifSignature signature = 0;
+  std::uint32_t stream = 0;
+  double time = 0.0;                       // seconds
+  std::vector<SDIFMatrixHeader> matrices;  // in file order
+
+  // The matrix of that signature; nullptr when the frame has none.
+  const SDIFMatrixHeader* Find(SdifSignature sig) const {
+    for (const SDIFMatrixHeader& m : matrices) {
+      if (m.signature == sig) return &m;
+    }
+    return nullptr;
+  }
+};
+
+// ---------------------------------------------------------------------------------------------
 // Entity: one SDIF file opened for reading or for writing.
 
 class SDIFEntity {
@@ -422,6 +453,24 @@ class SDIFEntity {
   // Throws SDIFEof when called at the end, and another SDIFException subclass on a malformed
   // frame.
   std::size_t ReadNextFrame(SDIFFrame& frame);
+  // Reads the next frame like ReadNextFrame, with every check it makes (sizes, padding, time
+  // order, two matrices of one type), but leaves the matrices' elements in the file: header
+  // receives the frame's fields and the shape and place of each matrix the selection keeps. The
+  // selection's streams, frames, matrices and times apply; its rows and columns do not (read the
+  // rows wanted with ReadMatrixRows). Skipping a large matrix costs a seek, not a read. Returns
+  // and throws as ReadNextFrame; header.matrices keeps its storage from call to call.
+  std::size_t ReadNextFrameHeader(SDIFFrameHeader& header);
+
+  // Reads rows [first, first + count) of a matrix, every column, into out (which becomes a
+  // count x cols matrix of the matrix's signature and type, its storage reused; see
+  // SDIFMatrix::Reset). m is a header that ReadNextFrameHeader delivered from the file open in
+  // this entity, from this frame or an earlier one; the place of the frame stream is kept, so
+  // reading goes on with the next frame. Throws SDIFFileError when no file is open for reading,
+  // SDIFArrayPosition when first < 0, count < 0 or first + count > m.rows, SDIFUnDefined for an
+  // unknown type, and SDIFReading when m does not lie inside the file or its bytes cannot be
+  // read (the file changed since).
+  void ReadMatrixRows(const SDIFMatrixHeader& m, int first, int count, SDIFMatrix& out);
+
   // True when no frame is left to read.
   bool eof() const;
 
