@@ -389,26 +389,27 @@ void draw_panel(cairo_t* cr, const PlotData& d, Panel p, const Mapping& base, co
   cairo_rectangle(cr, b.x, b.y, b.w, b.h);
   cairo_clip(cr);
   if (marks) mark_ticks(cr, d, m, strip);
+  // The marks' strip sits above the values, never on them: the curve, its threshold and the
+  // value axis share the part of the box below it.
+  Mapping values = m;
+  values.box.y += strip;
+  values.box.h -= strip;
   if (v.bins != nullptr && v.bins->count() > 0) {
-    // The marks' strip sits above the curve, never on it.
-    Mapping below = m;
-    below.box.y += strip;
-    below.box.h -= strip;
-    series(cr, *v.bins, below, v.max_gap);
+    series(cr, *v.bins, values, v.max_gap);
   } else {
     no_data(cr, b, font);
   }
   if (v.threshold) {
     char label[64];
     std::snprintf(label, sizeof label, "threshold %.2f", *v.threshold);
-    hline(cr, m, *v.threshold, label, font);
+    hline(cr, values, *v.threshold, label, font);
   }
   cairo_restore(cr);
   colour(cr, kFrame);
   cairo_set_line_width(cr, 0.5);
   cairo_rectangle(cr, b.x, b.y, b.w, b.h);
   cairo_stroke(cr);
-  y_axis(cr, m, v.label_scale, font);
+  y_axis(cr, values, v.label_scale, font);
   panel_name(cr, b, v.name, font, strip);
 }
 

@@ -1,6 +1,7 @@
 // Figure data: column bins, tick values, and the readers that cut the shown range out of the
 // sound and the analysis files.
 #include <audiofile.h>
+#include <cairo.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,6 +9,7 @@
 
 #include "lumbra/lumbra.h"
 #include "plot/column_bins.h"
+#include "plot/draw_figure.h"
 #include "plot/nice_ticks.h"
 #include "plot/plot_error.h"
 #include "plot/read_analysis.h"
@@ -212,6 +214,85 @@ TEST(ReadAnalysis, MalformedOrMissingFilesAreReportedWithTheirName) {
       EXPECT_NE(std::string(e.what()).find(it.path), std::string::npos) << e.what();
     }
   }
+}
+
+// Rows (centres of runs of pixels darker than `below`) of column x, between rows y0 and y1.
+std::vector<double> dark_rows(const std::vector<std::vector<int>>& grey, int x, int below, int y0,
+                              int y1) {
+  std::vector<double> rows;
+  int start = -1;
+  for (int y = y0; y <= y1; ++y) {
+    const bool dark = y < y1 && grey[y][x] < below;
+    if (dark && start < 0) start = y;
+    if (!dark && start >= 0) {
+      rows.push_back((start + y - 1) / 2.0);
+      start = -1;
+    }
+  }
+  return rows;
+}
+
+// The sound panel with its marks' strip: a stretch of silence is drawn on the 0 of the value
+// axis, and +0.5 and -0.5 on either side of it at the same distance.
+TEST(DrawFigure, SoundValuesSitOnTheirAxis) {
+  testsupport::ScratchDir dir;
+  PlotData d;
+  d.sr = 1000.0;
+  d.duration = 1.0;
+  d.to = 1.0;
+  const FigureStyle style;
+  d.wave.emplace(0.0, 1.0, plot_columns(style));
+  for (int i = 0; i <= 1000; ++i) d.wave->add(i / 1000.0, i < 333 ? 0.5 : i < 667 ? 0.0 : -0.5);
+  d.marks.assign(3, ColumnBins(0.0, 1.0, plot_columns(style)));
+  d.marks[kVoicedMark].add(0.95, 0.0);
+  d.marks[kUnvoicedMark].add(0.97, 0.0);
+  const std::string path = dir / "sound.png";
+  draw_figure(d, {Panel::wave}, style, path);
+
+  cairo_surface_t* png = cairo_image_surface_create_from_png(path.c_str());
+  ASSERT_EQ(cairo_surface_status(png), CAIRO_STATUS_SUCCESS);
+  const int w = cairo_image_surface_get_width(png), h = cairo_image_surface_get_height(png);
+  const int stride = cairo_image_surface_get_stride(png);
+  const unsigned char* px = cairo_image_surface_get_data(png);
+  std::vector<std::vector<int>> grey(h, std::vector<int>(w));
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const unsigned char* p = px + y * stride + 4 * x;
+      grey[y][x] = (p[0] + p[1] + p[2]) / 3;
+    }
+  cairo_surface_destroy(png);
+
+  // The box's left side: the first column dark over half the picture's height.
+  int left = -1;
+  for (int x = 0; x < w && left < 0; ++x) {
+    int n = 0;
+    for (int y = 0; y < h; ++y) n += grey[y][x] < 128;
+    if (n > h / 2) left = x;
+  }
+  ASSERT_GT(left, 4);
+  // Its top and bottom: the ends of the longest dark run of that column.
+  int top = 0, bottom = -1;
+  for (int y = 0, start = 0; y <= h; ++y) {
+    if (y < h && grey[y][left] < 128) continue;
+    if (y - 1 - start > bottom - top) top = start, bottom = y - 1;
+    start = y + 1;
+  }
+  const std::vector<double> ticks = dark_rows(grey, left - 3, 128, top, bottom + 1);
+  ASSERT_GE(ticks.size(), 3u);
+  // The curve (near black) across each stretch, away from the marks.
+  const int inner = w - left;
+  double row[3];
+  for (int k = 0; k < 3; ++k) {
+    const int x = left + inner * (2 * k + 1) / 7;
+    const std::vector<double> r = dark_rows(grey, x, 60, top + 3, bottom - 3);
+    ASSERT_EQ(r.size(), 1u) << "stretch " << k;
+    row[k] = r[0];
+  }
+  double nearest = 1e9;
+  for (const double t : ticks) nearest = std::min(nearest, std::abs(t - row[1]));
+  EXPECT_LE(nearest, 1.5) << "silence at row " << row[1];
+  EXPECT_NEAR(row[1] - row[0], row[2] - row[1], 1.5);
+  EXPECT_GT(row[2] - row[0], 40.0);
 }
 
 }  // namespace
