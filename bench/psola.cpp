@@ -625,6 +625,12 @@ void real_speech(const Args& args, const fs::path& tmp) {
       }
     }
   }
+  if (files == 0) {
+    std::printf(
+        "real recordings: none found in %s (bash /work/shared/realspeech/get_sounds.sh %s)\n",
+        sounds.c_str(), sounds.c_str());
+    return;
+  }
   std::printf("real recordings: %d files, identity SNR at least %.1f dB\n", files, worst_snr);
   for (Case& c : cases) {
     const F0Score o = summary(c.ours), p = summary(c.praat);
