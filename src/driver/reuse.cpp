@@ -6,11 +6,16 @@
 namespace {
 
 // Compares the keys of `keys`; true when one differs.
-bool keys_differ(const StoredHeader& h, const HeaderFacts& facts, const ReuseKeys& keys) {
+bool keys_differ(const StoredHeader& h, const HeaderFacts& facts, unsigned groups) {
   for (const HeaderKey& key : header_keys()) {
-    if ((key.compared_by & keys.groups) == 0) continue;
+    if ((key.compared_by & groups) == 0) continue;
     if (key_differs(key, stored_value(h, key.name), facts)) return true;
   }
+  return false;
+}
+
+bool keys_differ(const StoredHeader& h, const HeaderFacts& facts, const ReuseKeys& keys) {
+  if (keys_differ(h, facts, keys.groups)) return true;
   return keys.segment_type != nullptr && stored_value(h, kSegmentTypeKey) != keys.segment_type;
 }
 
@@ -23,6 +28,8 @@ std::string stored_value(const StoredHeader& header, const std::string& key) {
 }
 
 bool header_differs(const StoredHeader& header, const HeaderFacts& facts, const ReuseKeys& keys) {
+  // Results of another sound (or of none recorded) are never reused, whatever the gate says.
+  if (keys_differ(header, facts, kKeySound)) return true;
   const bool external = facts.args->f0_file_given != 0;
   const bool forced = facts.args->force_given != 0;
   if (external && !forced) return true;
@@ -66,9 +73,5 @@ bool f0_must_recompute(const std::string& file, const HeaderFacts& facts) {
   StoredHeader header;
   if (!read_stored_header(file, header)) return true;
   if (stored_value(header, "External_f0") == "Yes") return true;
-  for (const HeaderKey& key : header_keys())
-    if ((key.compared_by & kKeyF0File) != 0 &&
-        key_differs(key, stored_value(header, key.name), facts))
-      return true;
-  return false;
+  return keys_differ(header, facts, kKeySound | kKeyF0File);
 }

@@ -33,9 +33,10 @@ using StoredHeader = std::vector<std::pair<std::string, std::string>>;
 [[nodiscard]] std::string stored_value(const StoredHeader& header, const std::string& key);
 
 // Decision for one header file of a step whose request flag is down: true when the file must
-// be recomputed. The External_f0 gate first (-I without --force: recompute; no -I and stored
-// "Yes": recompute; no -I and "No", or -I with --force: compare; otherwise keep), then the
-// comparison of the keys (key_differs: the texts the writers make for facts).
+// be recomputed. A SoundFingerprint other than the run's (or none) first; then the External_f0 gate
+// (-I without --force: recompute; no -I and stored "Yes": recompute; no -I and "No", or -I with
+// --force: compare; otherwise keep), then the comparison of the keys (key_differs: the texts the
+// writers make for facts).
 [[nodiscard]] bool header_differs(const StoredHeader& header, const HeaderFacts& facts,
                                   const ReuseKeys& keys);
 
@@ -53,6 +54,6 @@ using StoredHeader = std::vector<std::pair<std::string, std::string>>;
                                   const std::vector<std::pair<std::string, ReuseKeys>>& headers);
 
 // Reuse test of the f0 step file (neither -O nor -I given): true (recompute) when the file is
-// not a valid SDIF file, its header cannot be read, External_f0 is "Yes", or f0_fmin or f0_fmax
-// differ from the current ones.
+// not a valid SDIF file, its header cannot be read, External_f0 is "Yes", or SoundFingerprint,
+// f0_fmin or f0_fmax differ from the current ones.
 [[nodiscard]] bool f0_must_recompute(const std::string& file, const HeaderFacts& facts);

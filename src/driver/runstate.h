@@ -104,13 +104,16 @@ struct RunContext {
   FileSet files;
 
   tessel::TesselVector<double> signal;
-  double sr = 0.0;        // sampling rate (Hz)
-  double duration = 0.0;  // (samples - 1) / sr (s)
+  double sr = 0.0;          // sampling rate (Hz)
+  double duration = 0.0;    // (samples - 1) / sr (s)
+  std::string fingerprint;  // sound_fingerprint() of signal and sr, stored in every header
 
   // What the headers of this run record, with the LPC order lpc_order (the record's own
   // before step 2, the order step 2 used after it).
-  [[nodiscard]] HeaderFacts header(int lpc_order) const { return HeaderFacts(args, lpc_order); }
-  [[nodiscard]] HeaderFacts header() const { return HeaderFacts(args); }
+  [[nodiscard]] HeaderFacts header(int lpc_order) const {
+    return HeaderFacts(args, lpc_order, fingerprint);
+  }
+  [[nodiscard]] HeaderFacts header() const { return header(args.orderLPC_arg); }
 };
 
 // Step results (tracks: column 0 time in s, column 1 value).

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <span>
 #include <string>
+#include <utility>
 
 #include "core/options.h"
 
@@ -14,11 +15,13 @@ struct HeaderFacts {
   // The record's own LPC order (-o, or the default of "-e frob").
   HeaderFacts(const gengetopt_args_info& options)  // NOLINT: a record converts implicitly
       : args(&options), lpc_order(options.orderLPC_arg) {}
-  HeaderFacts(const gengetopt_args_info& options, int lpc_order_used)
-      : args(&options), lpc_order(lpc_order_used) {}
+  HeaderFacts(const gengetopt_args_info& options, int lpc_order_used,
+              std::string sound_fingerprint = "")
+      : args(&options), lpc_order(lpc_order_used), fingerprint(std::move(sound_fingerprint)) {}
 
   const gengetopt_args_info* args;  // the checked record, defaults filled in; never null
   int lpc_order;                    // LpcOrder of the Frobenius method: the order step 2 used
+  std::string fingerprint;          // SoundFingerprint: sound_fingerprint() of the samples
   const char* login = nullptr;      // UserName ("unknow" when null or empty)
   std::time_t time = 0;             // Time (seconds since the epoch, shown in local time)
 };
@@ -37,6 +40,7 @@ enum KeyGroup : unsigned {
   kKeyVoiceThreshold = 1u << 3,  // voiced/unvoiced zones and marks
   kKeyTransThreshold = 1u << 4,  // transient zones and marks
   kKeyMarkParameters = 1u << 5,  // marks
+  kKeySound = 1u << 6,           // every analysis file, before the External_f0 gate
 };
 
 // How the reuse test compares a stored text with the current run's.

@@ -51,7 +51,7 @@ TEST(HeaderKeys, TextWrittenIsTextComparedAtAwkwardValues) {
     for (const char* method : {"ener", "frob"}) {
       SCOPED_TRACE(std::to_string(x) + " " + method);
       const gengetopt_args_info a = record_of(x, method);
-      const HeaderFacts facts(a, 7);
+      const HeaderFacts facts(a, 7, "16000_8000_0123456789abcdef");
       const StoredHeader h = written_header(path, facts);
       for (const HeaderKey& key : header_keys()) {
         if (std::string(key.name) == "Time") continue;  // the clock moved on
@@ -62,9 +62,43 @@ TEST(HeaderKeys, TextWrittenIsTextComparedAtAwkwardValues) {
       // Any change the text shows is seen.
       gengetopt_args_info moved = a;
       moved.gamma_arg = x + 1e-5 * (std::fabs(x) > 1 ? std::fabs(x) : 1);
-      EXPECT_TRUE(header_differs(h, HeaderFacts(moved, 7), kReuseMarks));
+      EXPECT_TRUE(header_differs(h, HeaderFacts(moved, 7, facts.fingerprint), kReuseMarks));
     }
   }
+}
+
+// Results of another sound are recomputed by every step, whatever else the header says: the
+// External_f0 gate that keeps files of unknown origin applies only to the same sound.
+TEST(HeaderKeys, AnotherOrNoSoundFingerprintIsRecomputed) {
+  testsupport::ScratchDir dir;
+  const gengetopt_args_info a = record_of(0.5, "ener");
+  const std::string path = dir / "track.sdif";
+  const StoredHeader h = written_header(path, HeaderFacts(a, 10, "16000_8000_0123456789abcdef"));
+  StoredHeader no_gate = h;  // External_f0 neither "Yes" nor "No": kept without comparing
+  std::erase_if(no_gate, [](const auto& kv) { return kv.first == "External_f0"; });
+  StoredHeader no_print = h;
+  std::erase_if(no_print, [](const auto& kv) { return kv.first == "SoundFingerprint"; });
+  struct Case {
+    const StoredHeader* stored;
+    const char* now;
+    bool differs;
+    const char* why;
+  } const cases[] = {
+      {&h, "16000_8000_0123456789abcdef", false, "same sound"},
+      {&h, "16000_8000_0123456789abcdee", true, "one sample changed"},
+      {&h, "44100_8000_0123456789abcdef", true, "another rate"},
+      {&no_gate, "16000_8000_0123456789abcdef", false, "no gate, same sound"},
+      {&no_gate, "16000_4000_0123456789abcdef", true, "no gate, shorter sound"},
+      {&no_print, "16000_8000_0123456789abcdef", true, "a file of before fingerprints"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    const HeaderFacts now(a, 10, c.now);
+    EXPECT_EQ(header_differs(*c.stored, now, kReuseMarks), c.differs);
+    EXPECT_EQ(header_differs(*c.stored, now, kReuseEpochs), c.differs);
+  }
+  EXPECT_FALSE(f0_must_recompute(path, HeaderFacts(a, 10, "16000_8000_0123456789abcdef")));
+  EXPECT_TRUE(f0_must_recompute(path, HeaderFacts(a, 10, "16000_8001_0123456789abcdef")));
 }
 
 TEST(HeaderKeys, LpcOrderStoredIsTheOrderUsed) {
@@ -77,10 +111,11 @@ TEST(HeaderKeys, LpcOrderStoredIsTheOrderUsed) {
 }
 
 TEST(HeaderKeys, EveryKeyOnceInFileOrder) {
-  const char* expected[] = {
-      "Program",        "Version",        "UserName",  "FileName",    "Time",     "WrittenBy",
-      "External_f0",    "f0_fmin",        "f0_fmax",   "MethodEpocs", "LpcOrder", "Force_fcmax",
-      "VoiceThreshold", "TransThreshold", "MarkAlpha", "MarkBeta",    "MarkGamma"};
+  const char* expected[] = {"Program",          "Version",        "UserName",       "FileName",
+                            "SoundFingerprint", "Time",           "WrittenBy",      "External_f0",
+                            "f0_fmin",          "f0_fmax",        "MethodEpocs",    "LpcOrder",
+                            "Force_fcmax",      "VoiceThreshold", "TransThreshold", "MarkAlpha",
+                            "MarkBeta",         "MarkGamma"};
   ASSERT_EQ(header_keys().size(), std::size(expected));
   for (std::size_t i = 0; i < std::size(expected); ++i) {
     EXPECT_STREQ(header_keys()[i].name, expected[i]);

@@ -35,15 +35,17 @@ class UtcClock : public testing::Test {
 
 constexpr std::time_t kDec4 = 1733303103;  // Wed Dec  4 09:05:03 2024 UTC
 
-TEST_F(UtcClock, InformationTableHoldsSixKeysInOrder) {
+TEST_F(UtcClock, InformationTableHoldsItsKeysInOrder) {
   gengetopt_args_info a = sdiftest::default_args();
   a.input_arg = "../takes/my voice (2).wav";
-  EXPECT_EQ(infotable(a, "ana", kDec4).Entries(), (Pairs{{"Program", "Glotmark"},
-                                                         {"Version", "1.0"},
-                                                         {"UserName", "ana"},
-                                                         {"FileName", "../takes/my voice (2).wav"},
-                                                         {"Time", "Wed_Dec__4_09:05:03_2024"},
-                                                         {"WrittenBy", "LumbraLibrary"}}));
+  EXPECT_EQ(infotable(HeaderFacts(a, 10, "16000_8001_00ff00ff00ff00ff"), "ana", kDec4).Entries(),
+            (Pairs{{"Program", "Glotmark"},
+                   {"Version", "1.0"},
+                   {"UserName", "ana"},
+                   {"FileName", "../takes/my voice (2).wav"},
+                   {"SoundFingerprint", "16000_8001_00ff00ff00ff00ff"},
+                   {"Time", "Wed_Dec__4_09:05:03_2024"},
+                   {"WrittenBy", "LumbraLibrary"}}));
 }
 
 TEST_F(UtcClock, UserNameAndFileNameEdgeCases) {
