@@ -18,7 +18,7 @@ std::string format2(const char* format, double x) {
 }  // namespace
 
 F0Command f0_command(const std::string& sound_path, double fmin, double fmax, double sr,
-                     const std::string& step_file, const std::string& program) {
+                     const std::string& result_file, const std::string& program) {
   const double short_window = kMinWindowSeconds * sr;
   const double period_window = kPeriodsPerWindow * sr / fmin;
   const double window = short_window > period_window ? short_window : period_window;
@@ -33,7 +33,7 @@ F0Command f0_command(const std::string& sound_path, double fmin, double fmax, do
             format2("--f0max=%.2f", fmax),
             format2("-M%.2f", window),
             format2("--f0ana=%.2f", f0ana),
-            step_file + ".tmp"};
+            result_file};
   c.text = "harmex " + c.argv[1] + " " + c.argv[2] + " " + c.argv[3] + " " + c.argv[4] + "  " +
            c.argv[5] + "  " + c.argv[6] + " " + c.argv[7];
   return c;

@@ -37,6 +37,9 @@ inline std::string datato1pso_wrong_size(const std::string& file) {
 // f0tosdif.
 inline constexpr const char* kF0BadRun =
     "\n *** Error ***\n -> bad execution of harmex \n *** Exiting program ***\n\n";
+// An f0 track without frames (the step's own refusal, also before its file is written).
+inline constexpr const char* kF0DataNull =
+    "\n *** Error *** \n -> size of f0 data null ! \n *** Exiting from the program ***\n";
 inline constexpr const char* kF0Head = " *** Error : f0tosdif *** \n -> ";
 inline std::string f0_cannot_open(const std::string& path) {
   return std::string(kF0Head) + "problems while openning sdif file : " + path + kExiting;
@@ -59,6 +62,10 @@ inline std::string f0_cannot_remove(const std::string& path, const std::string& 
 }
 
 // Readers.
+// The line that names the file a reader's message is about, after the message.
+inline std::string in_file(const std::string& file) {
+  return " -> file : " + file + "\n";
+}
 inline std::string cannot_open(const std::string& file) {
   return "\n *** Error ***\n -> cannot open " + file + kExiting + "\n";
 }

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -109,6 +110,12 @@ TEST(GlotmarkF0, ComputesWithThePathAsOneArgument) {
 
   const std::string outdir = "./snd/PSOa b;c/";
   const std::string f0_file = outdir + "a b;c.1FQ0.sdif";
+  // The f0 program writes to a file of this run's own beside the step file.
+  const auto runs = box.f0_runs();
+  ASSERT_EQ(runs.size(), 1u);
+  const std::string result = runs[0].back();
+  EXPECT_EQ(result.rfind(f0_file + ".tmp-", 0), 0u) << result;
+  EXPECT_EQ(result.size(), f0_file.size() + 11);
   EXPECT_EQ(r.out,
             "\n *********** Glotmark ************* \n\n"
             "\n -> All files will be stored in the directory : " +
@@ -120,8 +127,8 @@ TEST(GlotmarkF0, ComputesWithThePathAsOneArgument) {
                 "\n\nCalculating f0 \n"
                 "harmex -Af0 -S./snd/a b;c.wav --f0min=50.00 --f0max=1000.00  -M1280.00  "
                 "--f0ana=2500.00 " +
-                f0_file +
-                ".tmp\n"
+                result +
+                "\n"
                 " -> f0min : 50\n"
                 " -> f0max : 1000\n"
                 " Writing : " +
@@ -129,16 +136,18 @@ TEST(GlotmarkF0, ComputesWithThePathAsOneArgument) {
                 "\n\n"
                 "\n Writing history file.\n \n");
 
-  const std::vector<std::vector<std::string>> runs = {
+  const std::vector<std::vector<std::string>> expected_runs = {
       {box / "bin/harmex", "-Af0", "-S./snd/a b;c.wav", "--f0min=50.00", "--f0max=1000.00",
-       "-M1280.00", "--f0ana=2500.00", f0_file + ".tmp"}};
-  EXPECT_EQ(box.f0_runs(), runs);
+       "-M1280.00", "--f0ana=2500.00", result}};
+  EXPECT_EQ(runs, expected_runs);
   EXPECT_TRUE(fs::exists(box / ("snd/PSOa b;c/a b;c.1FQ0.sdif")));
-  EXPECT_FALSE(fs::exists(box / ("snd/PSOa b;c/a b;c.1FQ0.sdif.tmp")));
   EXPECT_FALSE(fs::exists(box / "c.wav")) << "the path was split somewhere";
-  // Only the analysis file and the history in the output directory.
-  EXPECT_EQ(std::distance(fs::directory_iterator(box / "snd/PSOa b;c"), fs::directory_iterator{}),
-            2);
+  // Only the analysis file, the history and the folder's lock in the output directory.
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(box / "snd/PSOa b;c"))
+    names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{".glotmark.lock", "a b;c.1FQ0.sdif", "history"}));
   expect_history(box / "snd/PSOa b;c/history",
                  (box / "bin/glotmark") + " -i snd/a b;c.wav -O --verbose");
 }

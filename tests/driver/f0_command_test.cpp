@@ -9,7 +9,7 @@
 namespace {
 
 TEST(F0Command, TextAndArgumentsOfTheDefaults) {
-  const auto c = f0_command("/snd/my voice;x.wav", 50.0, 1000.0, 44100.0, "out/v.1FQ0.sdif",
+  const auto c = f0_command("/snd/my voice;x.wav", 50.0, 1000.0, 44100.0, "out/v.1FQ0.sdif.tmp",
                             "/bin/dir/harmex");
   EXPECT_EQ(c.text,
             "harmex -Af0 -S/snd/my voice;x.wav --f0min=50.00 --f0max=1000.00  -M3528.00  "

@@ -1,6 +1,7 @@
 // Import of the f0 program's result: the program runs without a shell, its 1FQ0 frames are
 // copied behind the analysis header, and each failure gives its return code or message.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -71,14 +72,19 @@ TEST_F(F0tosdif, CopiesThe1FQ0FramesBehindTheHeader) {
   const std::string out = dir_ / "voice.1FQ0.sdif";
   // A sound path that a shell would have split and run.
   const std::string sound = dir_ / "my voice; touch pwned $(touch pwned2).wav";
-  const std::vector<std::string> argv = {stand_in("cp '" + src + "' \"$last\""), "-Af0", sound,
-                                         out + ".tmp"};
-  ASSERT_TRUE(f0tosdif(argv, out, args_).ok());
+  const std::string result = f0_result_file(out);
+  const std::vector<std::string> argv = {
+      stand_in("cp '" + src + "' \"$last\"; echo \"$GLOTMARK_PARENT_PID\" > '" + (dir_ / "parent") +
+               "'"),
+      "-Af0", sound, result};
+  ASSERT_TRUE(f0tosdif(argv, result, out, args_).ok());
 
-  EXPECT_EQ(args_received(), (std::vector<std::string>{"-Af0", sound, out + ".tmp"}));
+  EXPECT_EQ(args_received(), (std::vector<std::string>{"-Af0", sound, result}));
   EXPECT_FALSE(std::filesystem::exists(dir_ / "pwned"));
   EXPECT_FALSE(std::filesystem::exists(dir_ / "pwned2"));
-  EXPECT_FALSE(std::filesystem::exists(out + ".tmp")) << "temporary file removed";
+  EXPECT_FALSE(std::filesystem::exists(result)) << "temporary file removed";
+  // The program is told whose child it is, to end with it.
+  EXPECT_EQ(std::stol(testsupport::slurp(dir_ / "parent")), static_cast<long>(::getpid()));
 
   const sdiftest::File f = sdiftest::read_file(out);
   ASSERT_EQ(f.tables.size(), 2u);
@@ -98,68 +104,86 @@ TEST_F(F0tosdif, CopiesThe1FQ0FramesBehindTheHeader) {
   EXPECT_EQ(f.frames[1].matrices[0].values, (std::vector<double>{200.25, 201.25, 202.25, 203.25}));
 }
 
-TEST_F(F0tosdif, ResultWithout1FQ0FramesGivesTheHeaderOnly) {
+TEST_F(F0tosdif, ResultWithout1FQ0FramesIsRefusedBeforeWriting) {
   const std::string out = dir_ / "v.1FQ0.sdif";
+  const std::string result = out + ".tmp";
   SDIFEntity e;
   ASSERT_TRUE(e.OpenWrite(dir_ / "empty.sdif"));
   e.Close();
-  ASSERT_TRUE(
-      f0tosdif({stand_in("cp '" + (dir_ / "empty.sdif") + "' \"$last\""), out + ".tmp"}, out, args_)
-          .ok());
-  const sdiftest::File f = sdiftest::read_file(out);
-  EXPECT_EQ(f.tables.size(), 2u);
-  EXPECT_TRUE(f.frames.empty());
+  const Status made = f0tosdif({stand_in("cp '" + (dir_ / "empty.sdif") + "' \"$last\""), result},
+                               result, out, args_);
+  ASSERT_FALSE(made.ok());
+  EXPECT_EQ(
+      made.error().text,
+      "\n *** Error *** \n -> size of f0 data null ! \n *** Exiting from the program ***\n\n");
+  // Nothing a later run could read back and refuse again.
+  EXPECT_FALSE(std::filesystem::exists(out));
+  EXPECT_FALSE(std::filesystem::exists(result));
+}
+
+TEST_F(F0tosdif, EachResultFileIsNewAndOwn) {
+  const std::string out = dir_ / "v.1FQ0.sdif";
+  const std::string a = f0_result_file(out), b = f0_result_file(out);
+  ASSERT_NE(a, b);
+  for (const std::string& r : {a, b}) {
+    EXPECT_EQ(r.rfind(out + ".tmp-", 0), 0u) << r;
+    EXPECT_TRUE(std::filesystem::is_regular_file(r));
+  }
+  EXPECT_EQ(f0_result_file(dir_ / "no-such-folder/v.1FQ0.sdif"), "");
 }
 
 TEST_F(F0tosdif, ProgramFailuresAreABadExecution) {
   const std::string out = dir_ / "v.1FQ0.sdif";
   const std::vector<std::vector<std::string>> failing = {
-      {stand_in("exit 3"), out + ".tmp"},
+      {stand_in("cp '" + prepared() + "' \"$last\"; exit 3"), out + ".tmp"},
       {stand_in("kill -9 $$"), out + ".tmp"},
       {(dir_ / "no-such-program"), out + ".tmp"},
       {},
   };
   for (const auto& argv : failing) {
     SCOPED_TRACE(argv.empty() ? "empty" : argv[0]);
-    const Status made = f0tosdif(argv, out, args_);
+    const Status made = f0tosdif(argv, out + ".tmp", out, args_);
     ASSERT_FALSE(made.ok());
     EXPECT_EQ(made.error().status, 1);
     EXPECT_EQ(made.error().text,
               "\n *** Error ***\n -> bad execution of harmex \n *** Exiting program ***\n\n");
     EXPECT_FALSE(std::filesystem::exists(out));
+    EXPECT_FALSE(std::filesystem::exists(out + ".tmp"));
   }
 }
 
-TEST_F(F0tosdif, MissingResultFailsEvenWithAStaleOneAround) {
+TEST_F(F0tosdif, ProgramThatWritesNothingFails) {
   const std::string out = dir_ / "v.1FQ0.sdif";
-  std::filesystem::copy_file(prepared(), out + ".tmp");  // left by an earlier run
-  const Status made = f0tosdif({stand_in("exit 0"), out + ".tmp"}, out, args_);
+  const std::string result = f0_result_file(out);  // made empty for the program
+  const Status made = f0tosdif({stand_in("exit 0"), result}, result, out, args_);
   ASSERT_FALSE(made.ok());
   EXPECT_EQ(made.error().text,
-            " *** Error : f0tosdif *** \n -> problems while openning sdif file : " + out +
-                ".tmp\n *** Exiting program ***\n\n");
+            " *** Error : f0tosdif *** \n -> problems while openning sdif file : " + result +
+                "\n *** Exiting program ***\n\n");
   EXPECT_FALSE(std::filesystem::exists(out));
+  EXPECT_FALSE(std::filesystem::exists(result));
 }
 
 TEST_F(F0tosdif, UncreatableOutputFails) {
   const std::string out = dir_ / "taken";
   std::filesystem::create_directory(out);
   const std::string src = prepared();
-  const Status made = f0tosdif({stand_in("cp '" + src + "' \"$last\""), out + ".tmp"}, out, args_);
+  const Status made =
+      f0tosdif({stand_in("cp '" + src + "' \"$last\""), out + ".tmp"}, out + ".tmp", out, args_);
   ASSERT_FALSE(made.ok());
   EXPECT_EQ(made.error().text,
             " *** Error : f0tosdif *** \n -> problems while creating sdif file : " + out +
                 " *** Exiting program ***\n\n");
 }
 
-TEST_F(F0tosdif, MalformedResultFailsAndKeepsTheTemporaryFile) {
+TEST_F(F0tosdif, MalformedResultFailsAndLeavesNothing) {
   const std::string out = dir_ / "v.1FQ0.sdif";
   // A file header then half a frame.
   const Status made =
       f0tosdif({stand_in("printf 'SDIF\\000\\000\\000\\010\\000\\000\\000\\003\\000\\000\\000"
                          "\\0011FQ0' > \"$last\""),
                 out + ".tmp"},
-               out, args_);
+               out + ".tmp", out, args_);
   ASSERT_FALSE(made.ok());
   EXPECT_EQ(made.error().status, 1);
   EXPECT_EQ(
@@ -168,7 +192,7 @@ TEST_F(F0tosdif, MalformedResultFailsAndKeepsTheTemporaryFile) {
   const std::string& o_err = made.error().diagnostics;
   EXPECT_EQ(o_err.rfind("Exception: " + out + ".tmp: at byte 16: the file is truncated", 0), 0u)
       << o_err;
-  EXPECT_TRUE(std::filesystem::exists(out + ".tmp"));
+  EXPECT_FALSE(std::filesystem::exists(out + ".tmp"));
   EXPECT_FALSE(std::filesystem::exists(out));
   for (const auto& p : std::filesystem::directory_iterator(dir_.path())) {
     EXPECT_EQ(p.path().string().find(".part-"), std::string::npos) << p.path();

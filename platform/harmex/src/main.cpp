@@ -1,5 +1,13 @@
 // harmex: writes the f0 track of a sound as an SDIF file of 1FQ0 frames.
+#include <unistd.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+
+#include <csignal>
+#endif
+
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <new>
 #include <stdexcept>
@@ -18,9 +26,22 @@ std::string format(const char* fmt, double v) {
   return buf;
 }
 
+// Run by another program that names itself in GLOTMARK_PARENT_PID: end with it, so that a run
+// killed while its f0 analysis goes on leaves nothing running. False when that parent is gone
+// already (before the death signal was armed).
+bool follow_parent() {
+  const char* parent = std::getenv("GLOTMARK_PARENT_PID");
+  if (parent == nullptr || *parent == '\0') return true;
+#ifdef __linux__
+  if (::prctl(PR_SET_PDEATHSIG, SIGTERM) != 0) return true;
+#endif
+  return std::strtol(parent, nullptr, 10) == static_cast<long>(::getppid());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (!follow_parent()) return 1;
   harmex::Request req;
   try {
     req = harmex::parse_command_line(argc, argv);
