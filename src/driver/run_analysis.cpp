@@ -1,18 +1,23 @@
 // One analysis run: paths, sound and directory, then the chain.
 #include "driver/run_analysis.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <exception>
 #include <iostream>
+#include <new>
 
 #include "driver/helper_path.h"
+#include "driver/remove_stale_temporaries.h"
 #include "driver/resolve_input.h"
 #include "driver/run_program.h"
 #include "driver/write_history.h"
 #include "lumbra/lumbra.h"
 #include "sound/readsf.h"
+#include "sound/sound_fingerprint.h"
 
 namespace {
 
@@ -31,7 +36,11 @@ std::string now_text() {
   return text != nullptr ? text : "\n";
 }
 
+// A regular file (or a link to one) that opens for reading. Anything else (a FIFO would block
+// the open forever, a device or a folder is no sound) is refused before it is opened.
 bool opens_for_reading(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
   std::FILE* f = std::fopen(path.c_str(), "r");
   if (f == nullptr) return false;
   std::fclose(f);
@@ -41,8 +50,11 @@ bool opens_for_reading(const std::string& path) {
 // The -I file, found by the input tries among SDIF files.
 Expected<std::string> resolve_f0_file(const AnalysisRequest& q) {
   const std::string& f0 = q.args.f0_file_arg;
-  const auto found = resolve_input(f0, split_input(f0).value_or(InputName{}), q.sfdir,
-                                   [](const std::string& p) { return SdifCheckFileFormat(p); });
+  const auto found =
+      resolve_input(f0, split_input(f0).value_or(InputName{}), q.sfdir, [](const std::string& p) {
+        struct stat st {};
+        return ::stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode) && SdifCheckFileFormat(p);
+      });
   if (!found) {
     return step_failure("\n *** Error *** \n -> file : " + f0 +
                         " doesn't exist or is not a sdif file. \n *** Exiting from the program\n ");
@@ -85,11 +97,33 @@ Status load_sound(RunContext& c, AnalysisOutcome& outcome) {
   outcome.history_due = true;
   if (c.signal.size() == 0) return step_failure(kNoSamples);
   c.duration = (c.signal.size() - 1) / c.sr;
+  c.fingerprint =
+      sound_fingerprint({c.signal.data(), static_cast<std::size_t>(c.signal.size())}, c.sr);
   if (c.verbose) {
     std::cout << " Frequency rate : " << c.sr << std::endl;
     std::cout << " Length (seconds) : " << c.duration << std::endl;
   }
   return Status{};
+}
+
+const char* step_name(int step) {
+  static const char* const kNames[] = {"reading the sound", "the f0 step",        "the epoch step",
+                                       "the voicing step",  "the transient step", "the zone step",
+                                       "the zone step",     "the mark step",      "the 1PSO step"};
+  return step >= 0 && step < 9 ? kNames[step] : "the analysis";
+}
+
+// The step after the last one done ran out of memory.
+Failure out_of_memory(const AnalysisResults& r) {
+  std::string text = "\n *** Error *** \n -> out of memory in ";
+  text += step_name(r.sr > 0.0 ? r.last_step + 1 : 0);
+  if (r.sr > 0.0) {
+    char length[160];
+    std::snprintf(length, sizeof length, " (a sound of %.1f s, %zu samples at %.0f Hz)", r.duration,
+                  r.frames, r.sr);
+    text += length;
+  }
+  return Failure(text + " \n *** Exiting from the program ***\n\n");
 }
 
 // Everything of run_analysis that may fail.
@@ -110,9 +144,13 @@ Status run_steps(const AnalysisRequest& q, AnalysisOutcome& outcome) {
   }
   if (Status loaded = load_sound(c, outcome); !loaded) return loaded;
   outcome.results.sr = c.sr;
+  outcome.results.frames = static_cast<std::size_t>(c.signal.size());
+  outcome.results.duration = c.duration;
   const std::string script =
       helper_path(c.program_dir, kCreateDirScript).value_or(c.program_dir + kCreateDirScript);
   if (run_program({script, outcome.outdir}) != 0) return step_failure(kCannotCreateDir);
+  outcome.lock = lock_folder(outcome.outdir);
+  remove_stale_temporaries(outcome.outdir);
   return run_chain(c, outcome.results);
 }
 
@@ -135,6 +173,8 @@ AnalysisOutcome run_analysis(const AnalysisRequest& request) {
   AnalysisOutcome outcome;
   try {
     if (Status done = run_steps(request, outcome); !done) outcome.failure = std::move(done).error();
+  } catch (const std::bad_alloc&) {
+    outcome.failure = out_of_memory(outcome.results);
   } catch (const std::exception& e) {
     // Any library error ends the run like the program's own errors.
     outcome.failure = Failure("", std::string(e.what()) + "\n");

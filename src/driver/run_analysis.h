@@ -13,12 +13,14 @@
 #pragma once
 
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "core/failure.h"
 #include "driver/check_cmdline.h"
 #include "driver/cmdline.h"
+#include "driver/lock_folder.h"
 #include "driver/runstate.h"
 
 // One analysis to run: a checked command line and the texts of its history record.
@@ -41,7 +43,9 @@ struct AnalysisRequest {
 // What the steps obtained, in chain order; the steps the run did not reach stay empty.
 struct AnalysisResults {
   FileSet files;
-  double sr = 0.0;
+  double sr = 0.0;         // sampling rate (Hz), 0 before the sound is read
+  std::size_t frames = 0;  // samples of the sound
+  double duration = 0.0;   // (frames - 1) / sr (s)
   F0Result f0;
   EpochResult epochs;
   VoicingResult voicing;
@@ -56,12 +60,16 @@ struct AnalysisOutcome {
   std::string outdir;              // output directory ("" before it was decided)
   bool history_due = false;        // the run reached its output directory: record it there
   AnalysisResults results;
+  // The output folder's lock, from its creation until the outcome is gone: the history is
+  // written under it too (finish_analysis).
+  std::shared_ptr<const FolderLock> lock;
 };
 
 // Runs the analysis of request: resolves the input and the -I file, loads the sound, creates
 // the output directory, walks the chain up to the last requested step. Never ends the process;
-// every fault comes back in the outcome (an exception of the analysis, such as bad_alloc,
-// becomes a failure with its text on standard error).
+// every fault comes back in the outcome (running out of memory becomes a framed failure naming
+// the step and the sound's length; another exception a failure with its text on standard
+// error). Another process's run on the same output folder is waited for.
 [[nodiscard]] AnalysisOutcome run_analysis(const AnalysisRequest& request);
 
 // Ends a run as glotmark does: prints the failure, then, when the history is due, the verbose

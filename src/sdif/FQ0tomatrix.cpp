@@ -16,10 +16,12 @@ Status FQ0tomatrix(const std::string& path, tessel::TesselMatrix<double>& out_m,
     entity.ChangeSelection(selection);
     readtrack(entity, t_max, times, values);
   } catch (const SDIFUnDefined& e) {
-    std::cout << sdif_messages::kFq0CatchUndefined << std::flush;
+    std::cout << sdif_messages::kFq0CatchUndefined << "\n"
+              << sdif_messages::in_file(path) << std::flush;
     e.ErrorMessage();
   } catch (const SDIFException& e) {
-    std::cout << sdif_messages::kFq0CatchOther << std::flush;
+    std::cout << sdif_messages::kFq0CatchOther << "\n"
+              << sdif_messages::in_file(path) << std::flush;
     e.ErrorMessage();
   }
   // readtrack appends a time and its value together: the two lists have the same length.

@@ -38,17 +38,18 @@ Status MRKsegtomatrix(const std::string& path, tessel::TesselMatrix<double>& out
       const double start = f.GetTime();
       const double id = f.GetMatrixWithSig(bsig).GetDouble(0, 0);
       if (!next_marker(entity, f, bsig, esig) || !f.MatrixExists(esig))
-        return Status{reader_failure(sdif_messages::kMrkNoEnd)};
+        return Status{reader_failure(sdif_messages::kMrkNoEnd + sdif_messages::in_file(path))};
       ++n_end;
       if (f.GetMatrixWithSig(esig).GetDouble(0, 0) != id)
-        return Status{reader_failure(sdif_messages::kMrkWrongId)};
+        return Status{reader_failure(sdif_messages::kMrkWrongId + sdif_messages::in_file(path))};
       starts.push_back(start);
       ends.push_back(f.GetTime());
     }
     return Status{};
   });
   if (!read) return read;
-  if (n_begin != n_end) return reader_failure(sdif_messages::kMrkCountsDiffer);
+  if (n_begin != n_end)
+    return reader_failure(sdif_messages::kMrkCountsDiffer + ("\n" + sdif_messages::in_file(path)));
   // A file without any zone (an empty zone table) reads as 0 rows.
   tracktomatrix(starts, ends, out_m);
   return read;

@@ -10,9 +10,10 @@ Status read_analysis_file(const char* reader, const std::string& path, const std
     entity.ChangeSelection(selection);
     return read_frames(entity);
   } catch (const SDIFUnDefined& e) {
-    return Failure{sdif_messages::catch_undefined(reader), e.Message()};
+    return Failure{sdif_messages::catch_undefined(reader) + sdif_messages::in_file(path),
+                   e.Message()};
   } catch (const SDIFException& e) {
-    return Failure{sdif_messages::catch_other(reader), e.Message()};
+    return Failure{sdif_messages::catch_other(reader) + sdif_messages::in_file(path), e.Message()};
   }
 }
 

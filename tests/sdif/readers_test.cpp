@@ -130,7 +130,7 @@ TEST(Readers, FQ0tomatrixKeepsWhatItReadBeforeAFault) {
     std::exit(read && out.nrows() == 2 && out(1, 1) == 110.0 ? 0 : 3);
   });
   EXPECT_EQ(o.status, 0);
-  EXPECT_EQ(o.out, " Catch other Exception ");
+  EXPECT_EQ(o.out, " Catch other Exception \n -> file : " + path + "\n");
   EXPECT_EQ(o.err.rfind("Exception: " + path + ": at byte ", 0), 0u) << o.err;
 }
 
@@ -193,8 +193,8 @@ TEST(Readers, MalformedFilesFailWithTheReadersMessage) {
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.reader) + " " + c.path);
     const Status read = c.read(c.path);
-    EXPECT_EQ(failure_text(read),
-              std::string("\n *** Error : ") + c.reader + " ***\n -> " + c.caught + kExit);
+    EXPECT_EQ(failure_text(read), std::string("\n *** Error : ") + c.reader + " ***\n -> " +
+                                      c.caught + kExit + " -> file : " + c.path + "\n");
     if (!read.ok()) {
       EXPECT_EQ(read.error().diagnostics.rfind("Exception: " + c.path + ": at byte ", 0), 0u)
           << read.error().diagnostics;
@@ -210,16 +210,13 @@ TEST(Readers, BrokenZoneFilesFailWithTheirMessage) {
   } const cases[] = {
       {"begin as last frame",
        {{0.1, k1BEG, 0}, {0.2, k1END, 0}, {0.3, k1BEG, 1}},
-       "\n *** Error : MRKsegtomatrix ***\n -> No 1MRK/1END following a 1MRK/1BEG matix" + kExit +
-           "\n"},
+       "\n *** Error : MRKsegtomatrix ***\n -> No 1MRK/1END following a 1MRK/1BEG matix" + kExit},
       {"two begins in a row",
        {{0.1, k1BEG, 0}, {0.2, k1BEG, 1}, {0.3, k1END, 1}},
-       "\n *** Error : MRKsegtomatrix ***\n -> No 1MRK/1END following a 1MRK/1BEG matix" + kExit +
-           "\n"},
+       "\n *** Error : MRKsegtomatrix ***\n -> No 1MRK/1END following a 1MRK/1BEG matix" + kExit},
       {"zone numbers differ",
        {{0.1, k1BEG, 0}, {0.2, k1END, 1}},
-       "\n *** Error : MRKsegtomatrix ***\n -> Wrong ID for 1MRK/1BEG and 1MRK/1END" + kExit +
-           "\n"},
+       "\n *** Error : MRKsegtomatrix ***\n -> Wrong ID for 1MRK/1BEG and 1MRK/1END" + kExit},
       {"end without begin",
        {{0.1, k1BEG, 0}, {0.2, k1END, 0}, {0.3, k1END, 1}},
        "\n *** Error :  MRKsegtomatrix ***\n -> Not the same number of 1BEG and 1END matrix\n "
@@ -231,7 +228,9 @@ TEST(Readers, BrokenZoneFilesFailWithTheirMessage) {
     const std::string path = dir / "zones.sdif";
     write_markers(path, c.markers);
     TesselMatrix<double> m(1, 2, 7.0);
-    EXPECT_EQ(failure_text(MRKsegtomatrix(path, m, "1MRK", "1BEG", "1END")), c.message);
+    // The framed text, then the file it is about on a line of its own.
+    EXPECT_EQ(failure_text(MRKsegtomatrix(path, m, "1MRK", "1BEG", "1END")),
+              c.message + " -> file : " + path + "\n\n");
     EXPECT_EQ(m.nrows(), 1);  // untouched
   }
 }

@@ -578,12 +578,19 @@ bool SDIFEntity::OpenRead(const std::string& path) {
   d.pending.reset();
   d.data_seen = false;
   d.pos = 0;
-  d.file = std::fopen(path.c_str(), "rb");
-  if (d.file == nullptr) return false;
+  // Opened without blocking and refused unless it is a regular file: a FIFO would block the
+  // open until some writer came, a device would never end.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
   struct stat st {};
-  if (::fstat(::fileno(d.file), &st) != 0 || !S_ISREG(st.st_mode)) {
-    std::fclose(d.file);
-    d.file = nullptr;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+      ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    ::close(fd);
+    return false;
+  }
+  d.file = ::fdopen(fd, "rb");
+  if (d.file == nullptr) {
+    ::close(fd);
     return false;
   }
   d.io_buffer.resize(kIoBufferBytes);
