@@ -25,6 +25,15 @@ inline int threads_from(const char* text, int cores) {
   return static_cast<int>(std::min(v, 256L));
 }
 
+// True when text is a number of threads that threads_from takes as given (unset and empty
+// count as valid: they ask for every core).
+inline bool threads_text_valid(const char* text) {
+  if (text == nullptr || *text == '\0') return true;
+  char* end = nullptr;
+  const long v = std::strtol(text, &end, 10);
+  return *end == '\0' && v >= 1;
+}
+
 // Threads the analysis uses: GLOTMARK_THREADS when it is a positive integer (1 gives a serial
 // run), else every core. Read once, on the first call.
 inline int thread_count() {

@@ -18,6 +18,7 @@
 #include "lumbra/lumbra.h"
 #include "sound/readsf.h"
 #include "sound/sound_fingerprint.h"
+#include "tessel/tessel_parallel.h"
 
 namespace {
 
@@ -161,6 +162,11 @@ Expected<AnalysisRequest> analysis_request(int argc, char** argv, std::ostream& 
   q.start_time = now_text();
   if (cmdline_parser(argc, argv, &q.args) != 0) return Failure("");
   if (check_cmdline(q.args, q.opts, out) != 0) return Failure("");
+  if (const char* threads = std::getenv("GLOTMARK_THREADS");
+      !tessel::parallel::threads_text_valid(threads)) {
+    std::cerr << "glotmark: warning: GLOTMARK_THREADS=" << threads
+              << " is not a positive integer: every core is used" << std::endl;
+  }
   const char* sfdir = std::getenv("SFDIR");
   q.sfdir = sfdir != nullptr ? sfdir : "";
   q.program = argc > 0 ? argv[0] : "glotmark";

@@ -49,7 +49,8 @@ Status MRKsegtomatrix(const std::string& path, tessel::TesselMatrix<double>& out
   });
   if (!read) return read;
   if (n_begin != n_end)
-    return reader_failure(sdif_messages::kMrkCountsDiffer + ("\n" + sdif_messages::in_file(path)));
+    return reader_failure(std::string(sdif_messages::kMrkCountsDiffer) + "\n" +
+                          sdif_messages::in_file(path));
   // A file without any zone (an empty zone table) reads as 0 rows.
   tracktomatrix(starts, ends, out_m);
   return read;

@@ -70,3 +70,20 @@ TEST(Threads, ResultsAndMessagesDoNotDependOnTheirNumber) {
     }
   }
 }
+
+TEST(Threads, ANumberThatIsNotOneIsWarnedAbout) {
+  testsupport::ScratchDir dir;
+  testsupport::install_glotmark(dir.path());
+  fs::copy_file(testsupport::source("examples/voice.wav"), dir.path() / "voice.wav");
+  for (const char* text : {"abc", "0", "-2", "4"}) {
+    SCOPED_TRACE(text);
+    const testsupport::Result r =
+        testsupport::run({dir / "bin/glotmark", "-i", "voice.wav", "-O"}, dir.path().string(),
+                         {"SFDIR=", std::string("GLOTMARK_THREADS=") + text});
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    const bool warned = r.err.find("glotmark: warning: GLOTMARK_THREADS=" + std::string(text) +
+                                   " is not a positive integer") != std::string::npos;
+    EXPECT_EQ(warned, std::string(text) != "4") << r.err;
+    EXPECT_EQ(r.out, "") << "standard output keeps its fixed messages";
+  }
+}

@@ -64,11 +64,15 @@ TEST(ThreadCount, ReadFromTheEnvironmentText) {
   struct Case {
     const char* text;
     int cores, expected;
+    bool valid;  // taken as asked (no warning): unset, empty or a positive integer
   };
-  const Case cases[] = {{nullptr, 4, 4},    {"", 4, 4},     {"1", 4, 1},  {"8", 2, 8},
-                        {"0", 4, 4},        {"-3", 4, 4},   {"2x", 4, 4}, {"abc", 2, 2},
-                        {"100000", 2, 256}, {nullptr, 0, 1}};
+  const Case cases[] = {{nullptr, 4, 4, true}, {"", 4, 4, true},     {"1", 4, 1, true},
+                        {"8", 2, 8, true},     {"0", 4, 4, false},   {"-3", 4, 4, false},
+                        {"2x", 4, 4, false},   {"abc", 2, 2, false}, {"100000", 2, 256, true},
+                        {nullptr, 0, 1, true}};
   for (const Case& c : cases) {
     EXPECT_EQ(threads_from(c.text, c.cores), c.expected) << (c.text ? c.text : "(unset)");
+    EXPECT_EQ(tessel::parallel::threads_text_valid(c.text), c.valid)
+        << (c.text ? c.text : "(unset)");
   }
 }
