@@ -15,6 +15,8 @@
 //   readsf/keep  (c) / (b): readsf's own overhead (target under 1.3)
 //   B/frame      growth of the peak resident memory during readsf per frame (8 is the signal
 //                itself; target under 12, i.e. no second copy and no doubling left over)
+//   print/readsf the sound's fingerprint (taken by every analysis run on the samples read)
+//                against readsf: what the reuse key costs next to reading alone
 #include <audiofile.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -29,6 +31,7 @@
 
 #include "bench_util.h"
 #include "sound/readsf.h"
+#include "sound/sound_fingerprint.h"
 
 namespace {
 
@@ -105,6 +108,10 @@ int main(int argc, char** argv) {
   }
   const auto& x = read.value();
 
+  t0 = std::chrono::steady_clock::now();
+  const std::string print = sound_fingerprint({x.data(), static_cast<std::size_t>(x.size())}, rate);
+  const double fingerprint = seconds_since(t0);
+
   // (b) decode and keep, exact allocation.
   t0 = std::chrono::steady_clock::now();
   {
@@ -128,10 +135,11 @@ int main(int argc, char** argv) {
 
   std::printf(
       "%.0f min, %ld frames: bare %.3f s, keep %.3f s, readsf %.3f s; keep/bare %.2f, "
-      "readsf/keep %.2f, B/frame %.2f (signal %ld samples)\n",
+      "readsf/keep %.2f, B/frame %.2f (signal %ld samples); fingerprint %.3f s, print/readsf "
+      "%.3f (%s)\n",
       minutes, frames, bare, keep, full, keep / bare, full / keep,
       1024.0 * static_cast<double>(rss_after - rss_before) / static_cast<double>(frames),
-      static_cast<long>(x.size()));
+      static_cast<long>(x.size()), fingerprint, fingerprint / full, print.c_str());
   std::remove(path.c_str());
   rmdir(dir);
   return x.size() == frames ? 0 : 1;
