@@ -3,7 +3,7 @@
 
 #include "lumbra/lumbra.h"
 
-SDIFException::SDIFException(std::string text, std::source_location where)
+SDIFException::SDIFException(std::string text, SdifSourceLocation where)
     : text_(std::move(text)), source_line_(static_cast<int>(where.line())) {
   const std::string_view file = where.file_name();
   const auto slash = file.find_last_of('/');

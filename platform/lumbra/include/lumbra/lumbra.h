@@ -26,6 +26,7 @@
 #include <string_view>
 #include <utility>
 #include <vector>
+#include <version>
 
 // ---------------------------------------------------------------------------------------------
 // Signatures and data types
@@ -113,10 +114,28 @@ bool SdifCheckFileFormat(const std::string& path);
 // ---------------------------------------------------------------------------------------------
 // Exceptions. Each carries a text; ErrorMessage() writes it to the error stream.
 
+#if defined(__cpp_lib_source_location)
+using SdifSourceLocation = std::source_location;
+#else
+// Where an exception was raised, for compilers whose standard library has no
+// std::source_location (clang 14 on libstdc++, the fuzzing build): the file and line that the
+// compiler's builtins give at the throwing call.
+struct SdifSourceLocation {
+  static constexpr SdifSourceLocation current(const char* file = __builtin_FILE(),
+                                              unsigned line = __builtin_LINE()) noexcept {
+    return SdifSourceLocation{file, line};
+  }
+  constexpr const char* file_name() const noexcept { return file_; }
+  constexpr unsigned line() const noexcept { return line_; }
+  const char* file_ = "";
+  unsigned line_ = 0;
+};
+#endif
+
 class SDIFException : public std::exception {
  public:
   explicit SDIFException(std::string text,
-                         std::source_location where = std::source_location::current());
+                         SdifSourceLocation where = SdifSourceLocation::current());
   const char* what() const noexcept override { return text_.c_str(); }
   const std::string& Text() const { return text_; }
   const std::string& SourceFile() const { return source_file_; }
@@ -133,11 +152,11 @@ class SDIFException : public std::exception {
   int source_line_ = 0;
 };
 
-#define LUMBRA_EXCEPTION(Name)                                                                    \
-  class Name : public SDIFException {                                                             \
-   public:                                                                                        \
-    explicit Name(std::string text, std::source_location where = std::source_location::current()) \
-        : SDIFException(std::move(text), where) {}                                                \
+#define LUMBRA_EXCEPTION(Name)                                                                \
+  class Name : public SDIFException {                                                         \
+   public:                                                                                    \
+    explicit Name(std::string text, SdifSourceLocation where = SdifSourceLocation::current()) \
+        : SDIFException(std::move(text), where) {}                                            \
   }
 
 // A file that cannot be opened, created, written or renamed, or whose file header is wrong.
