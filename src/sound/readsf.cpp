@@ -6,7 +6,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <vector>
+
+#include "sound/open_sound.h"
 
 namespace {
 
@@ -36,8 +39,7 @@ Failure fail(const std::string& message) {
 // The library's file handle, closed by its destructor unless close() took it.
 class SoundFile {
  public:
-  explicit SoundFile(const std::string& path)
-      : handle_(afOpenFile(path.c_str(), "r", AF_NULL_FILESETUP)) {}
+  explicit SoundFile(const std::string& path) : handle_(open_sound(path)) {}
   SoundFile(const SoundFile&) = delete;
   SoundFile& operator=(const SoundFile&) = delete;
   ~SoundFile() {
@@ -67,6 +69,28 @@ std::size_t reserve_hint(AFfilehandle file, const std::string& path) {
   return std::min(static_cast<std::size_t>(announced), bytes);
 }
 
+// Frames to read: the count the file announces, bounded by what the bytes after the data offset
+// can hold when the header announces more (a file cut short). The library returns nothing at
+// all for a read that runs past the real end, not even the frames that are there, so the reads
+// must stop at the real end. Without an announced count, no bound.
+long long frames_in_file(AFfilehandle file, const std::string& path) {
+  constexpr long long kNoBound = std::numeric_limits<long long>::max();
+  const AFframecount announced = afGetFrameCount(file, AF_DEFAULT_TRACK);
+  if (announced <= 0) return kNoBound;
+  const double frame_bytes = afGetFrameSize(file, AF_DEFAULT_TRACK, 0);
+  const AFfileoffset offset = afGetDataOffset(file, AF_DEFAULT_TRACK);
+  struct stat st {};
+  if (!(frame_bytes > 0.0) || offset < 0 || stat(path.c_str(), &st) != 0) return announced;
+  const double held = std::floor(static_cast<double>(st.st_size - offset) / frame_bytes);
+  return held < static_cast<double>(announced) ? std::max(0LL, static_cast<long long>(held))
+                                               : announced;
+}
+
+// Frames to ask for in one call: a block, or what is left.
+int block_size(long long left) {
+  return static_cast<int>(std::min<long long>(kBlockFrames, left));
+}
+
 }  // namespace
 
 Expected<tessel::TesselVector<double>> readsf(const std::string& path, double& rate) {
@@ -87,7 +111,8 @@ Expected<tessel::TesselVector<double>> readsf(const std::string& path, double& r
   signal.reserve(static_cast<long>(reserve_hint(file, path)));
   long count = 0;
   bool finite = true;
-  int n = afReadFrames(file, AF_DEFAULT_TRACK, block.data(), kBlockFrames);
+  long long left = frames_in_file(file, path);
+  int n = afReadFrames(file, AF_DEFAULT_TRACK, block.data(), block_size(left));
   while (n > 0) {
     if (count > kMaxFrames - n) return fail(kTooLongError);
     signal.resize(count + n, tessel::uninitialized);
@@ -98,7 +123,8 @@ Expected<tessel::TesselVector<double>> readsf(const std::string& path, double& r
       out[i] = in[i];
     }
     count += n;
-    n = afReadFrames(file, AF_DEFAULT_TRACK, block.data(), kBlockFrames);
+    left -= n;
+    n = left > 0 ? afReadFrames(file, AF_DEFAULT_TRACK, block.data(), block_size(left)) : 0;
   }
   if (!sound.close()) return fail(kCloseError);
   if (!finite) return fail(kNotFiniteError);

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -46,6 +47,35 @@ void write_wav_float(const std::string& path, const std::vector<float>& samples,
   const int frames = static_cast<int>(samples.size());
   ASSERT_EQ(afWriteFrames(file, AF_DEFAULT_TRACK, samples.data(), frames), frames);
   ASSERT_EQ(afCloseFile(file), 0);
+}
+
+void write_aiff16(const std::string& path, const std::vector<short>& samples, double rate) {
+  AFfilesetup setup = afNewFileSetup();
+  afInitFileFormat(setup, AF_FILE_AIFF);
+  afInitChannels(setup, AF_DEFAULT_TRACK, 1);
+  afInitSampleFormat(setup, AF_DEFAULT_TRACK, AF_SAMPFMT_TWOSCOMP, 16);
+  afInitRate(setup, AF_DEFAULT_TRACK, rate);
+  AFfilehandle file = afOpenFile(path.c_str(), "w", setup);
+  afFreeFileSetup(setup);
+  ASSERT_NE(file, AF_NULL_FILEHANDLE);
+  const int frames = static_cast<int>(samples.size());
+  ASSERT_EQ(afWriteFrames(file, AF_DEFAULT_TRACK, samples.data(), frames), frames);
+  ASSERT_EQ(afCloseFile(file), 0);
+}
+
+// Overwrites the 32-bit field at offset with value, in little- or big-endian byte order.
+void patch_u32(const std::string& path, long offset, std::uint32_t value, bool little) {
+  char bytes[4];
+  for (int i = 0; i < 4; ++i) {
+    bytes[little ? i : 3 - i] = static_cast<char>((value >> (8 * i)) & 0xffu);
+  }
+  std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+  f.seekp(offset);
+  f.write(bytes, 4);
+}
+
+long file_size(const std::string& path) {
+  return static_cast<long>(std::filesystem::file_size(path));
 }
 
 // The signal of a file that must read without failure.
@@ -105,6 +135,60 @@ TEST(Readsf, StereoIsMixedDownToOneValuePerFrame) {
   EXPECT_DOUBLE_EQ(x(0), 0.25);
   EXPECT_DOUBLE_EQ(x(1), 0.0);
   EXPECT_DOUBLE_EQ(x(2), -0.125);
+}
+
+TEST(Readsf, FileShorterThanItsDataChunkIsReadAsFarAsItGoes) {
+  // The library returns nothing for a block that runs past the real end: the frames of the
+  // last, partial block (all of them in a file under 1024 frames) must still be read.
+  for (const int frames : {1, 100, 1023, 1500, 3000}) {
+    SCOPED_TRACE(frames);
+    testsupport::ScratchDir dir;
+    std::vector<short> samples(frames);
+    for (int i = 0; i < frames; ++i) samples[i] = static_cast<short>(i % 3000 * 10 - 15000);
+    const std::string path = dir / "short.wav";
+    write_wav16(path, samples, 1, 8000.0);
+    // The data size of the canonical 44-byte header claims 10000 frames more than it holds.
+    patch_u32(path, 40, static_cast<std::uint32_t>(2 * frames + 20000), true);
+
+    double rate = 0.0;
+    const auto x = read_ok(path, rate);
+    ASSERT_EQ(x.size(), frames);
+    for (int i = 0; i < frames; ++i) ASSERT_EQ(x(i), samples[i] / 32768.0) << i;
+  }
+}
+
+TEST(Readsf, ContainerSizePastTheEndOfTheFileIsReadAtOnce) {
+  // The library walks a container up to its claimed size, a failed read per 8 missing bytes:
+  // 0xFFFFFFFF kept it busy for many minutes. Every frame is read, at once.
+  struct Case {
+    const char* name;
+    bool aiff;
+    std::uint32_t size;  // 0: the file's size, 8 bytes more than it holds after the field
+  } const cases[] = {
+      {"riff_max.wav", false, 0xFFFFFFFFu},
+      {"riff_2g.wav", false, 0x80000000u},
+      {"riff_past.wav", false, 0},
+      {"form_max.aiff", true, 0xFFFFFFFFu},
+  };
+  std::vector<short> samples(300);
+  for (int i = 0; i < 300; ++i) samples[i] = static_cast<short>(i * 50 - 7000);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    testsupport::ScratchDir dir;
+    const std::string path = dir / c.name;
+    if (c.aiff) {
+      write_aiff16(path, samples, 8000.0);
+    } else {
+      write_wav16(path, samples, 1, 8000.0);
+    }
+    const auto size = c.size != 0 ? c.size : static_cast<std::uint32_t>(file_size(path));
+    patch_u32(path, 4, size, !c.aiff);
+    double rate = 0.0;
+    const auto x = read_ok(path, rate);
+    EXPECT_EQ(rate, 8000.0);
+    ASSERT_EQ(x.size(), 300);
+    for (int i = 0; i < 300; ++i) ASSERT_EQ(x(i), samples[i] / 32768.0) << i;
+  }
 }
 
 TEST(Readsf, FileWithoutFramesGivesEmptySignal) {

@@ -1,7 +1,12 @@
 // Sound input through the audio file library, mixed down to one channel of floats.
 #include <audiofile.h>
+#include <sys/stat.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <filesystem>
+#include <limits>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -9,6 +14,7 @@
 #include <vector>
 
 #include "harmex/harmex.h"
+#include "open_sound.h"
 
 namespace harmex {
 namespace {
@@ -27,6 +33,21 @@ struct FileCloser {
   void operator()(AFfilehandle f) const { afCloseFile(f); }
 };
 
+// Frames to read: the announced count, bounded by what the bytes after the data offset can hold
+// when the header announces more (a file cut short): the library returns nothing at all for a
+// read that runs past the real end, not even the frames that are there. Without an announced
+// count, no bound.
+long long frames_in_file(AFfilehandle file, const std::string& path, AFframecount announced) {
+  if (announced <= 0) return std::numeric_limits<long long>::max();
+  const double frame_bytes = afGetFrameSize(file, AF_DEFAULT_TRACK, 0);
+  const AFfileoffset offset = afGetDataOffset(file, AF_DEFAULT_TRACK);
+  struct stat st {};
+  if (!(frame_bytes > 0.0) || offset < 0 || stat(path.c_str(), &st) != 0) return announced;
+  const double held = std::floor(static_cast<double>(st.st_size - offset) / frame_bytes);
+  return held < static_cast<double>(announced) ? std::max(0LL, static_cast<long long>(held))
+                                               : announced;
+}
+
 }  // namespace
 
 Sound read_sound(const std::string& path) {
@@ -37,8 +58,7 @@ Sound read_sound(const std::string& path) {
     if (!last_library_error().empty()) msg += " (" + last_library_error() + ")";
     return std::runtime_error(msg);
   };
-  std::unique_ptr<std::remove_pointer_t<AFfilehandle>, FileCloser> file(
-      afOpenFile(path.c_str(), "r", nullptr));
+  std::unique_ptr<std::remove_pointer_t<AFfilehandle>, FileCloser> file(open_sound(path));
   if (file.get() == AF_NULL_FILEHANDLE) {
     file.release();
     throw fail("cannot open it or not a known sound format");
@@ -52,13 +72,22 @@ Sound read_sound(const std::string& path) {
     throw fail("cannot convert its samples");
   }
   const AFframecount total = afGetFrameCount(file.get(), AF_DEFAULT_TRACK);
-  if (total > 0) sound.samples.reserve(static_cast<std::size_t>(total));
+  long long left = frames_in_file(file.get(), path, total);
+  // The announced length is only a hint: a damaged header may announce billions of frames. No
+  // format stores a frame in less than a byte, so the file's size bounds what is reserved.
+  std::error_code ec;
+  const std::uintmax_t bytes = std::filesystem::file_size(path, ec);
+  if (total > 0 && !ec) {
+    sound.samples.reserve(static_cast<std::size_t>(std::min<std::uintmax_t>(left, bytes)));
+  }
   constexpr int kBlock = 1024;  // frames per read, as the analysis program reads them
   std::vector<float> block(kBlock);
-  for (;;) {
-    const int got = afReadFrames(file.get(), AF_DEFAULT_TRACK, block.data(), kBlock);
+  while (left > 0) {
+    const int want = static_cast<int>(std::min<long long>(kBlock, left));
+    const int got = afReadFrames(file.get(), AF_DEFAULT_TRACK, block.data(), want);
     if (got <= 0) break;  // a read error ends the data, as the analysis program's reader does
     sound.samples.insert(sound.samples.end(), block.begin(), block.begin() + got);
+    left -= got;
   }
   // Like the analysis program's own reader, a file that ends early is read as far as it goes.
   if (total > 0 && static_cast<AFframecount>(sound.samples.size()) < total) {
