@@ -1,5 +1,6 @@
 #include "convert/est_track.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <fstream>
@@ -87,10 +88,19 @@ F0Track read_est_f0(const std::string& path) {
   }
   const long channels = h.count("NumChannels") ? std::atol(h.at("NumChannels").c_str()) : 1;
   if (channels < 1) throw ConvertError(path + ": the track has no channel (NumChannels 0)");
+  // The channel names are the header's "Channel_<n>" entries: walking them, not every number up
+  // to NumChannels, keeps a header announcing billions of channels from stalling the reader.
   long f0_channel = 0;
-  for (long c = 0; c < channels; ++c) {
-    const auto it = h.find("Channel_" + std::to_string(c));
-    if (it != h.end() && lower(it->second) == "f0") f0_channel = c;
+  const std::string prefix = "Channel_";
+  for (auto it = h.lower_bound(prefix); it != h.end() && it->first.rfind(prefix, 0) == 0; ++it) {
+    const std::string n = it->first.substr(prefix.size());
+    if (n.empty() || n.find_first_not_of("0123456789") != std::string::npos || n.size() > 18) {
+      continue;
+    }
+    const long c = std::stol(n);
+    if (c < channels && n == std::to_string(c) && lower(it->second) == "f0") {
+      f0_channel = std::max(f0_channel, c);
+    }
   }
   const char comment =
       h.count("CommentChar") && !h.at("CommentChar").empty() ? h.at("CommentChar")[0] : ';';
@@ -103,7 +113,7 @@ F0Track read_est_f0(const std::string& path) {
     const auto f = fields(s, " \t");
     if (f.empty() || f[0][0] == comment) continue;
     // ASCII tracks always hold the break (voicing) flag after the time.
-    if (static_cast<long>(f.size()) < channels + 2) {
+    if (static_cast<long>(f.size()) - 2 < channels) {
       throw ConvertError(path + ":" + std::to_string(line) + ": expected the time, the flag and " +
                          std::to_string(channels) + " channel(s), found " +
                          std::to_string(f.size()) + " value(s)");
