@@ -15,6 +15,10 @@ namespace {
 
 constexpr int kBlockFrames = 1024;       // frames read per library call
 constexpr long kMaxFrames = 2147483647;  // a signal holds at most 2^31 - 1 samples
+// Most channels a file may have: the limit of the WAV and AIFF headers' 16-bit field. The
+// library's mix-down takes memory in proportion to the channel count a header announces (a
+// 400-byte file announcing 151 million channels asked for 1.2 GB).
+constexpr int kMaxChannels = 65535;
 
 const char kOpenError[] = "\n *** Error : readsf ***\n -> error openning file ";
 const char kFormatError[] =
@@ -24,6 +28,9 @@ const char kCloseError[] =
     "\n *** Error : readsf ***\n -> error closing file \n *** Exiting program ***\n";
 const char kRateError[] =
     "\n *** Error : readsf ***\n -> the file gives no valid sampling rate \n *** Exiting "
+    "program ***\n";
+const char kChannelsError[] =
+    "\n *** Error : readsf ***\n -> the file gives no valid number of channels \n *** Exiting "
     "program ***\n";
 const char kTooLongError[] =
     "\n *** Error : readsf ***\n -> file too long: more than 2147483647 frames \n *** Exiting "
@@ -102,6 +109,8 @@ Expected<tessel::TesselVector<double>> readsf(const std::string& path, double& r
   if (afGetFileFormat(file, nullptr) < 0) return fail(kFormatError);
   rate = afGetRate(file, AF_DEFAULT_TRACK);
   if (!(rate > 0.0) || !std::isfinite(rate)) return fail(kRateError);
+  const int channels = afGetChannels(file, AF_DEFAULT_TRACK);
+  if (channels < 1 || channels > kMaxChannels) return fail(kChannelsError);
   afSetVirtualSampleFormat(file, AF_DEFAULT_TRACK, AF_SAMPFMT_FLOAT, 32);
   afSetVirtualChannels(file, AF_DEFAULT_TRACK, 1);
 

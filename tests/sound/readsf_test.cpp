@@ -221,10 +221,19 @@ TEST(Readsf, RefusalsReturnTheirFramedMessageAndCloseTheFile) {
     f.write("\0\0\0\0", 4);
   }
 
+  // A NeXT/Sun header (big-endian: offset 24, 2000 data bytes, 16-bit linear, 8000 Hz) announcing
+  // 151 million channels: the library's mix-down would take 1.2 GB.
+  {
+    std::ofstream au(dir / "channels.au", std::ios::binary);
+    au.write(".snd\0\0\0\x18\0\0\x07\xd0\0\0\0\x03\0\0\x1f\x40\x09\x08\x08\x07", 24);
+    au << std::string(2000, '\x01');
+  }
+
   struct Case {
     std::string path;
     std::string message;  // regular expression
   } const cases[] = {
+      {dir / "channels.au", "-> the file gives no valid number of channels"},
       {dir / "missing.wav", "-> error openning file .*missing\\.wav\n \\*\\*\\* Exiting program"},
       {dir / "junk.wav", "\\*\\*\\* Error : readsf \\*\\*\\*"},
       {dir / "nan.wav", "not finite"},

@@ -66,7 +66,12 @@ Sound read_sound(const std::string& path) {
   if (afGetFileFormat(file.get(), nullptr) < 0) throw fail("not a known sound format");
   Sound sound;
   sound.sr = afGetRate(file.get(), AF_DEFAULT_TRACK);
-  if (!(sound.sr > 0.0)) throw fail("no valid sampling rate");
+  if (!(sound.sr > 0.0) || !std::isfinite(sound.sr)) throw fail("no valid sampling rate");
+  // The library's mix-down takes memory in proportion to the channel count the header announces;
+  // WAV and AIFF headers cannot announce more than 65535.
+  constexpr int kMaxChannels = 65535;
+  const int channels = afGetChannels(file.get(), AF_DEFAULT_TRACK);
+  if (channels < 1 || channels > kMaxChannels) throw fail("no valid number of channels");
   if (afSetVirtualSampleFormat(file.get(), AF_DEFAULT_TRACK, AF_SAMPFMT_FLOAT, 32) != 0 ||
       afSetVirtualChannels(file.get(), AF_DEFAULT_TRACK, 1) != 0) {
     throw fail("cannot convert its samples");
