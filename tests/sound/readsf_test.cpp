@@ -191,6 +191,41 @@ TEST(Readsf, ContainerSizePastTheEndOfTheFileIsReadAtOnce) {
   }
 }
 
+TEST(Readsf, ChunkSizePastTheEndOfTheContainerIsCutToIt) {
+  // A chunk claiming 0xFFFFFFFF bytes in a container of the right size is cut to the container:
+  // the library's walk over such sizes wraps around, and on a file the fuzzer made
+  // (tests/fuzz/crashes/sound/timeout-chunk-size-ffffffff.wav) it never ended. Before the data
+  // the cut chunk swallows the data (the library refuses the file); after it, every frame is read.
+  std::vector<short> samples(300, 2000);
+  testsupport::ScratchDir dir;
+  const std::string before = dir / "before.wav", after = dir / "after.wav";
+  write_wav16(before, samples, 1, 8000.0);
+  {
+    std::fstream f(before, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(36);
+    f.write("LIST", 4);  // the data chunk's id in the canonical header
+  }
+  patch_u32(before, 40, 0xFFFFFFFFu, true);
+  write_wav16(after, samples, 1, 8000.0);
+  {
+    std::ofstream f(after, std::ios::binary | std::ios::app);
+    f.write(
+        "LIST\xff\xff\xff\xff"
+        "abcd",
+        12);
+  }
+  patch_u32(after, 4, static_cast<std::uint32_t>(file_size(after) - 8), true);
+
+  double rate = 0.0;
+  const auto refused = readsf(before, rate);
+  ASSERT_FALSE(refused.ok());
+  EXPECT_NE(refused.error().text.find("-> error openning file " + before), std::string::npos)
+      << refused.error().text;
+  const auto x = read_ok(after, rate);
+  ASSERT_EQ(x.size(), 300);
+  EXPECT_EQ(x(299), 2000 / 32768.0);
+}
+
 TEST(Readsf, FileWithoutFramesGivesEmptySignal) {
   testsupport::ScratchDir dir;
   write_wav16(dir / "empty.wav", {}, 1, 16000.0);

@@ -7,37 +7,77 @@
 
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 namespace harmex {
 
 namespace {
 
-// The file as the library sees it: its bytes, with bytes 4..7 replaced by `size_field` when
-// `patched`.
+// A 32-bit size field shown to the library with another value.
+struct Patch {
+  std::int64_t offset = 0;  // of the field's first byte in the file
+  unsigned char bytes[4] = {0, 0, 0, 0};
+};
+
+// The file as the library sees it: its bytes, with the patched size fields.
 struct View {
   int fd = -1;
   std::int64_t pos = 0;
   std::int64_t length = 0;
-  bool patched = false;
-  unsigned char size_field[4] = {0, 0, 0, 0};
+  std::vector<Patch> patches;
 };
 
-// Whether the container's size field claims more than the file holds; if so, the field that
-// says what it holds (in the container's byte order).
-void check_container(View& v) {
-  unsigned char head[8];
-  if (pread(v.fd, head, sizeof head, 0) != static_cast<ssize_t>(sizeof head)) return;
-  const bool little = std::memcmp(head, "RIFF", 4) == 0;
-  const bool big = std::memcmp(head, "RIFX", 4) == 0 || std::memcmp(head, "FORM", 4) == 0;
-  if (!little && !big) return;
-  std::uint64_t claimed = 0;  // bytes after the 8-byte container header
-  for (int i = 0; i < 4; ++i) claimed = claimed << 8 | head[4 + (little ? 3 - i : i)];
-  const auto held = static_cast<std::uint64_t>(v.length - 8);
-  if (claimed <= held + 1) return;  // a missing final pad byte is common and harmless
+std::uint32_t load32(const unsigned char* p, bool little) {
+  std::uint32_t v = 0;
+  for (int i = 0; i < 4; ++i) v = v << 8 | p[little ? 3 - i : i];
+  return v;
+}
+
+Patch patch(std::int64_t offset, std::uint64_t value, bool little) {
+  Patch p;
+  p.offset = offset;
   for (int i = 0; i < 4; ++i) {
-    v.size_field[little ? i : 3 - i] = static_cast<unsigned char>(held >> (8 * i) & 0xffu);
+    p.bytes[little ? i : 3 - i] = static_cast<unsigned char>(value >> (8 * i) & 0xffu);
   }
-  v.patched = true;
+  return p;
+}
+
+constexpr std::int64_t kWrapSize = std::int64_t{1} << 31;  // bytes
+
+// The size fields of a RIFF/RIFX (WAV) or FORM (AIFF, AIFF-C) container that claim more than
+// the file holds: the container's own, cut to the end of the file, and that of the first chunk
+// running past the container's end, cut to it. The library walks chunk by chunk up to the
+// claimed end (a failed read per 8 missing bytes), and a chunk size near 4 GiB wraps its
+// position around; both kept it busy for minutes. The data chunk (data, SSND) keeps a size
+// under 2 GiB: the library announces the frames it claims, and the reader stops at the real end
+// (and can say the file ends early).
+void plan_patches(View& v) {
+  unsigned char head[12];
+  if (pread(v.fd, head, sizeof head, 0) != static_cast<ssize_t>(sizeof head)) return;
+  const bool riff = std::memcmp(head, "RIFF", 4) == 0;
+  const bool little = riff;
+  const bool form = std::memcmp(head, "FORM", 4) == 0;
+  if (!riff && !form && std::memcmp(head, "RIFX", 4) != 0) return;
+  const std::int64_t claimed = load32(head + 4, little);  // bytes after the 8-byte header
+  std::int64_t end = 8 + claimed;
+  if (end > v.length + 1) {  // a missing final pad byte is common and harmless
+    v.patches.push_back(patch(4, static_cast<std::uint64_t>(v.length - 8), little));
+    end = v.length;
+  }
+  const char* data_id = form ? "SSND" : "data";
+  for (std::int64_t pos = 12; pos + 8 <= end;) {
+    unsigned char chunk[8];
+    if (pread(v.fd, chunk, sizeof chunk, static_cast<off_t>(pos)) != 8) return;
+    const std::int64_t size = load32(chunk + 4, little);
+    if (size > end - (pos + 8)) {
+      // A data size of 2 GiB or more is cut too: the library's walk would wrap around after it.
+      if (std::memcmp(chunk, data_id, 4) != 0 || size >= kWrapSize) {
+        v.patches.push_back(patch(pos + 4, static_cast<std::uint64_t>(end - (pos + 8)), little));
+      }
+      return;
+    }
+    pos += 8 + size + (size & 1);  // chunks are padded to an even length
+  }
 }
 
 View* view_of(AFvirtualfile* vf) {
@@ -48,10 +88,10 @@ ssize_t view_read(AFvirtualfile* vf, void* data, size_t n) {
   View& v = *view_of(vf);
   const ssize_t got = pread(v.fd, data, n, static_cast<off_t>(v.pos));
   if (got <= 0) return got;
-  if (v.patched) {
-    auto* bytes = static_cast<unsigned char*>(data);
-    for (std::int64_t at = 4; at < 8; ++at) {
-      if (at >= v.pos && at < v.pos + got) bytes[at - v.pos] = v.size_field[at - 4];
+  auto* bytes = static_cast<unsigned char*>(data);
+  for (const Patch& p : v.patches) {
+    for (std::int64_t at = p.offset; at < p.offset + 4; ++at) {
+      if (at >= v.pos && at < v.pos + got) bytes[at - v.pos] = p.bytes[at - p.offset];
     }
   }
   v.pos += got;
@@ -94,8 +134,8 @@ AFfilehandle open_sound(const std::string& path) {
     close(fd);  // the library reads what it is given; a pipe or a folder is not a sound file
     return AF_NULL_FILEHANDLE;
   }
-  auto* view = new View{fd, 0, st.st_size};
-  check_container(*view);
+  auto* view = new View{fd, 0, st.st_size, {}};
+  plan_patches(*view);
   AFvirtualfile* vf = af_virtual_file_new();
   if (vf == nullptr) {
     close(fd);

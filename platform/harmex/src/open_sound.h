@@ -11,11 +11,13 @@ namespace harmex {
 
 // Opens the sound file at path for reading (no file set-up). The library walks the chunks of a
 // RIFF/RIFX (WAV) or FORM (AIFF, AIFF-C) container up to the size the container's header
-// claims, with a failed read per 8 missing bytes: a file cut short stalls it for about a second
-// per 8 MB missing, a size field of 0xFFFFFFFF for many minutes. The library therefore reads the
-// file through a view in which that one size field says what the file really holds (every other
-// byte as it is); the data chunk's own size is left as it is, and the reader stops at the real
-// end of the data. AF_NULL_FILEHANDLE when the file cannot be opened or the library refuses it.
+// claims, with a failed read per 8 missing bytes (a file cut short stalls it for about a second
+// per 8 MB missing, a size of 0xFFFFFFFF for many minutes), and a chunk size near 4 GiB wraps
+// its position around. The library therefore reads the file through a view in which the
+// container's size and that of a chunk running past the container's end say what the file
+// really holds (every other byte as it is). The data chunk keeps its size: the reader stops at
+// the real end of the data. AF_NULL_FILEHANDLE when the file cannot be opened, is not a regular
+// file, or the library refuses it.
 [[nodiscard]] AFfilehandle open_sound(const std::string& path);
 
 }  // namespace harmex
