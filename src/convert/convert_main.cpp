@@ -53,6 +53,7 @@ constexpr const char* kUsage =
     "  --duration SEC   end of the time domain of Praat objects (default: the duration of the\n"
     "                   analysed sound when it is found, else the last time of the data)\n"
     "  -h, --help       print this help and exit\n"
+    "  -V, --version    print the version and exit\n"
     "Exit status: 0 converted; 1 bad command line or a file that cannot be read or written\n"
     "(the message names the file and, for text files, the line); OUT is then left untouched.\n";
 
@@ -423,6 +424,9 @@ bool parse(int argc, char** argv, Options& o) {
       options_done = true;
     } else if (a == "-h" || a == "--help") {
       std::cout << kUsage;
+      return false;
+    } else if (a == "-V" || a == "--version") {
+      std::cout << "glotmark-convert " << GLOTMARK_VERSION << "\n";
       return false;
     } else if (a == "--all-marks") {
       o.all_marks = true;

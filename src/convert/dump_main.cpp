@@ -30,6 +30,7 @@ constexpr const char* kUsage =
     "                    (default: read from the analysed sound or the 1PSO file beside it)\n"
     "  --no-comments     no \"# ...\" lines before the header row\n"
     "  -h, --help        print this help and exit\n"
+    "  -V, --version     print the version and exit\n"
     "Table columns: time_s is the frame time in seconds; per-sample curves give sample (from 0)\n"
     "and time_s = sample / rate; zone files give time_s, event (begin or end) and zone.\n"
     "VoicedUnvoicedTransFlag (1VUT files): 1 voiced, 0 unvoiced, 2 transient.\n"
@@ -213,6 +214,9 @@ bool parse(int argc, char** argv, Arguments& args) {
       args.csv.comments = false;
     } else if (a == "-h" || a == "--help") {
       std::cout << kUsage;
+      return false;
+    } else if (a == "-V" || a == "--version") {
+      std::cout << "glotmark-dump " << GLOTMARK_VERSION << "\n";
       return false;
     } else if (option_value(a, "--matrix", argc, argv, i, v)) {
       args.csv.matrix = v;

@@ -1,5 +1,5 @@
-// Man pages: every page of man/ renders without a warning, carries the program's version and
-// names every option its program's --help lists.
+// Man pages: every page of man/ renders without a warning, carries the program's version (the one
+// its --version prints) and names every option its program's --help lists.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -86,6 +86,10 @@ TEST(ManPages, RenderCleanlyCarryTheVersionAndNameEveryOption) {
     EXPECT_GE(options.size(), 2u) << program << " --help lists no options";
     for (const std::string& opt : options)
       EXPECT_TRUE(names_option(text, opt)) << page.filename() << " does not name " << opt;
+    // And the version the page carries is the one the program says.
+    const auto version = testsupport::run({bin, "--version"});
+    EXPECT_EQ(version.status, 0) << program << ": " << version.err;
+    EXPECT_EQ(version.out, program + " " GLOTMARK_VERSION "\n") << program;
   }
 }
 

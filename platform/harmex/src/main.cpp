@@ -53,6 +53,10 @@ int main(int argc, char** argv) {
     std::fputs(harmex::usage(), stdout);
     return 0;
   }
+  if (req.version) {
+    std::printf("harmex %s\n", HARMEX_VERSION);
+    return 0;
+  }
   try {
     harmex::Sound sound = harmex::read_sound(req.sound_path);
     if (!sound.warning.empty()) {

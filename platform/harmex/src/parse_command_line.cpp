@@ -22,6 +22,7 @@ const char* usage() {
          "                  and 4 periods of f0min)\n"
          "  --f0ana=<Hz>    highest frequency analysed (default 2.5 f0max, at most the rate)\n"
          "  -h, --help      print this help\n"
+         "  -V, --version   print the version\n"
          "Exit status: 0 written, 1 failure (nothing written), 2 bad command line.\n";
 }
 
@@ -72,6 +73,8 @@ Request parse_command_line(int argc, const char* const* argv) {
       options_done = true;
     } else if (arg == "-h" || arg == "--help") {
       req.help = true;
+    } else if (arg == "-V" || arg == "--version") {
+      req.version = true;
     } else if (arg.compare(0, 2, "-A") == 0) {
       once(seen_a, "-A");
       const std::string kind = value("-A", 2);
@@ -100,7 +103,7 @@ Request parse_command_line(int argc, const char* const* argv) {
       throw UsageError{"unknown option '" + arg + "'"};
     }
   }
-  if (req.help) return req;
+  if (req.help || req.version) return req;
   if (!seen_a) throw UsageError{"missing -Af0"};
   if (!seen_s) throw UsageError{"missing -S<sound file>"};
   if (outputs == 0) throw UsageError{"missing the output file path"};

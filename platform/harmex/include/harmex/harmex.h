@@ -102,7 +102,8 @@ struct Request {
   Options options;
   std::string sound_path;
   std::string output_path;
-  bool help = false;  // --help or -h: print the usage, nothing else
+  bool help = false;     // --help or -h: print the usage, nothing else
+  bool version = false;  // --version or -V: print the version, nothing else
 };
 
 // Thrown by parse_command_line; its text is the message for the user (the program exits with
