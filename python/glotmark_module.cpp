@@ -7,6 +7,7 @@
 //   z = glotmark.zones(folder + "voice.1VOI.sdif")     # (n, 2) begin and end times, seconds
 //   m = glotmark.marks(folder + "voice.1VUT.sdif")     # {"time": ..., "kind": ...}
 //   y = glotmark.psola("voice.wav", pitch=1.5)         # resynthesis as a numpy array
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -164,9 +165,24 @@ RunResult run_glotmark(const std::vector<std::string>& args) {
   return r;
 }
 
+// Where glotmark and its helpers are: for an installed module (<prefix>/lib/python3/
+// dist-packages/), <prefix>/bin when glotmark is there; else the build's own bin directory.
+std::string default_program_dir() {
+  Dl_info info{};
+  if (::dladdr(reinterpret_cast<void*>(&default_program_dir), &info) != 0 &&
+      info.dli_fname != nullptr) {
+    std::error_code ec;
+    const std::filesystem::path bin =
+        std::filesystem::path(info.dli_fname).parent_path() / "../../../bin";
+    if (std::filesystem::is_regular_file(bin / "glotmark", ec))
+      return std::filesystem::weakly_canonical(bin, ec).string();
+  }
+  return GLOTMARK_PROGRAM_DIR;
+}
+
 std::string analyse(const std::string& path, const py::args& options,
                     const std::optional<std::string>& program_dir, bool verbose) {
-  std::vector<std::string> args = {program_dir.value_or(GLOTMARK_PROGRAM_DIR) + "/glotmark", "-i",
+  std::vector<std::string> args = {program_dir.value_or(default_program_dir()) + "/glotmark", "-i",
                                    path};
   for (const auto& o : options) args.push_back(py::str(o));
   if (args.size() == 3) args.push_back("-S");
@@ -212,7 +228,7 @@ std::string pso_of(const std::string& path, const std::optional<std::string>& an
   if (analysis) return find_pso(*analysis, path);
   const std::string dir = analysis_dir(path);
   if (dir.empty()) throw PsolaError("the sound file name " + path + " has no extension");
-  std::vector<std::string> args = {program_dir.value_or(GLOTMARK_PROGRAM_DIR) + "/glotmark", "-i",
+  std::vector<std::string> args = {program_dir.value_or(default_program_dir()) + "/glotmark", "-i",
                                    path, "-S"};
   args.insert(args.end(), options.begin(), options.end());
   RunResult r;

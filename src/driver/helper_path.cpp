@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <vector>
@@ -31,14 +32,41 @@ std::string resolved_dir(const std::string& invoked_dir) {
   return slash == std::string::npos ? "" : self.substr(0, slash + 1);
 }
 
+// The directories of PATH, each ending with "/" (an empty entry is the current directory).
+std::vector<std::string> path_dirs() {
+  std::vector<std::string> dirs;
+  const char* path = std::getenv("PATH");
+  if (path == nullptr) return dirs;
+  const std::string text = path;
+  std::size_t begin = 0;
+  while (begin <= text.size()) {
+    const std::size_t end = std::min(text.find(':', begin), text.size());
+    const std::string dir = text.substr(begin, end - begin);
+    dirs.push_back(dir.empty() ? "./" : dir + "/");
+    begin = end + 1;
+  }
+  return dirs;
+}
+
 }  // namespace
 
 std::optional<std::string> helper_path(const std::string& invoked_dir, const std::string& name) {
-  if (!invoked_dir.empty() && executable_file(invoked_dir + name)) return invoked_dir + name;
+  if (!invoked_dir.empty()) {
+    for (const std::string& dir : {invoked_dir, invoked_dir + "../libexec/glotmark/"}) {
+      if (executable_file(dir + name)) return dir + name;
+    }
+  }
   const std::string self = resolved_dir(invoked_dir);
-  if (self.empty()) return std::nullopt;
-  for (const std::string& dir : {self, self + "../libexec/glotmark/"}) {
-    if (executable_file(dir + name)) return dir + name;
+  if (!self.empty()) {
+    for (const std::string& dir : {self, self + "../libexec/glotmark/"}) {
+      if (executable_file(dir + name)) return dir + name;
+    }
+  }
+  // A copy of glotmark on its own: the helpers of an installation on PATH (a program on PATH
+  // itself is left to the caller's own PATH lookup).
+  for (const std::string& dir : path_dirs()) {
+    const std::string candidate = dir + "../libexec/glotmark/" + name;
+    if (executable_file(candidate)) return candidate;
   }
   return std::nullopt;
 }

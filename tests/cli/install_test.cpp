@@ -30,6 +30,8 @@ TEST(Install, InstalledGlotmarkRunsByPathSymlinkAndPath) {
   ASSERT_EQ(g.status, 0) << g.err;
   fs::create_directories(dir / "links");
   fs::create_symlink(fs::path(prefix) / "bin/glotmark", dir / "links/gm");
+  fs::create_directories(dir / "copy");
+  fs::copy_file(fs::path(prefix) / "bin/glotmark", dir / "copy/glotmark");
 
   struct Case {
     std::vector<std::string> argv;
@@ -44,6 +46,9 @@ TEST(Install, InstalledGlotmarkRunsByPathSymlinkAndPath) {
       {{"/bin/sh", "-c", "exec glotmark -i s.wav -M"},
        {"PATH=" + prefix + "/bin:/usr/bin:/bin"},
        "through PATH"},
+      {{dir / "copy/glotmark", "-i", "s.wav", "-M"},
+       {"PATH=/usr/bin:" + prefix + "/bin:/bin"},
+       "a plain copy, with the installation on PATH"},
   };
   for (const Case& c : cases) {
     fs::remove_all(dir / "PSOs");
@@ -54,6 +59,19 @@ TEST(Install, InstalledGlotmarkRunsByPathSymlinkAndPath) {
   }
   const auto v = testsupport::run({prefix + "/bin/glotmark", "--version"});
   EXPECT_EQ(v.out, "glotmark " GLOTMARK_VERSION "\n");
+
+  // The Python module, where it was built: installed beside the programs, it runs theirs.
+  const fs::path module_dir = fs::path(prefix) / "lib/python3/dist-packages";
+  if (!fs::exists(module_dir)) GTEST_SKIP() << "the Python module is not built here";
+  fs::remove_all(dir / "PSOs");
+  const auto py = testsupport::run(
+      {"/usr/bin/python3", "-c", "import glotmark; print(glotmark.analyse('s.wav', '-M'))"},
+      dir.path().string(), {"PYTHONPATH=" + module_dir.string(), "PYTHONDONTWRITEBYTECODE=1"});
+  EXPECT_EQ(py.status, 0) << py.out << py.err;
+  EXPECT_TRUE(fs::exists(dir / "PSOs/s.1MRK.sdif"));
+  EXPECT_NE(testsupport::slurp(dir / "PSOs/history").find(prefix + "/bin/glotmark -i s.wav -M"),
+            std::string::npos)
+      << testsupport::slurp(dir / "PSOs/history");
 }
 
 }  // namespace
