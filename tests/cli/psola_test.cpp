@@ -6,6 +6,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -136,6 +137,32 @@ TEST_F(Psola, RefusalsSayWhyAndWriteNothing) {
   for (const auto& e : fs::directory_iterator(dir.path())) {
     EXPECT_EQ(e.path().string().find(".wav."), std::string::npos) << "left behind: " << e.path();
   }
+}
+
+// Another sound of the same name, rate and length is not resynthesised from the old marks: the
+// analysis is made again (twice the pitch, about twice the voiced marks).
+TEST_F(Psola, ASoundReplacedUnderItsNameIsAnalysedAgain) {
+  const auto marks = [&] {
+    const Result d =
+        run({bin("glotmark-dump"), "--csv", "PSOvoice/voice.1PSO.sdif"}, dir.path().string());
+    EXPECT_EQ(d.status, 0) << d.err;
+    int rows = 0;
+    std::istringstream lines(d.out);
+    for (std::string line; std::getline(lines, line);) rows += !line.empty() && line[0] != '#';
+    return rows - 1;  // the header row
+  };
+  ASSERT_EQ(psola({"voice.wav", "a.wav"}).status, 0);
+  const int before = marks();
+  glotsynth::Options o;
+  o.sr = 22050.0;
+  o.segments =
+      glotsynth::parse_segments("s:0.05,v:0.4:120-150:a-e,u:0.1,s:0.04,b:0.03,v:0.3:140-110");
+  o.pitch_scale = 2.0;
+  ASSERT_TRUE(glotsynth::write_wav(dir / "voice.wav", glotsynth::synthesize(o).signal, o.sr,
+                                   glotsynth::Encoding::pcm16));
+  const Result r = psola({"voice.wav", "b.wav"});
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_GT(marks(), before * 3 / 2) << "marks of the first sound reused (" << before << ")";
 }
 
 TEST_F(Psola, HelpNamesEveryOption) {
