@@ -50,7 +50,8 @@ for t in "${targets[@]}"; do
   # -close_fd_mask=3: the readers' own messages on refused files would flood the log; libFuzzer
   # and the sanitizers still report on their own copy of standard error.
   set +e
-  nice -n 19 "$build/bin/fuzz_$t" -max_total_time="$seconds" -max_len="${max_len[$t]}" \
+  LSAN_OPTIONS=suppressions=$root/tests/fuzz/lsan.supp \
+    nice -n 19 "$build/bin/fuzz_$t" -max_total_time="$seconds" -max_len="${max_len[$t]}" \
     -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=1024 -close_fd_mask=3 -print_final_stats=1 \
     -artifact_prefix="$out/findings/" "${inputs[@]}" >"$out/log" 2>&1
   status=$?
