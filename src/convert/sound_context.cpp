@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "lumbra/lumbra.h"
+#include "sound/open_sound.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ bool sound_header(const std::string& path, SoundContext& ctx) {
   if (!fs::is_regular_file(path, ec)) return false;
   // A file that is not a sound is only a failed try here: no message from the library.
   const AFerrfunc previous = afSetErrorHandler(nullptr);
-  AFfilehandle f = afOpenFile(path.c_str(), "r", AF_NULL_FILESETUP);
+  AFfilehandle f = open_sound(path);
   afSetErrorHandler(previous);
   if (f == AF_NULL_FILEHANDLE) return false;
   const double rate = afGetRate(f, AF_DEFAULT_TRACK);

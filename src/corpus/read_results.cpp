@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "lumbra/lumbra.h"
+#include "sound/open_sound.h"
 
 namespace corpus {
 namespace {
@@ -169,7 +170,7 @@ bool read_results(const std::string& pso_dir, const std::string& base, const Glo
 
 std::optional<double> sound_duration(const std::string& path) {
   afSetErrorHandler(nullptr);
-  AFfilehandle h = afOpenFile(path.c_str(), "r", nullptr);
+  AFfilehandle h = open_sound(path);
   if (h == AF_NULL_FILEHANDLE) return std::nullopt;
   const AFframecount frames = afGetFrameCount(h, AF_DEFAULT_TRACK);
   const double sr = afGetRate(h, AF_DEFAULT_TRACK);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "plot/plot_error.h"
+#include "sound/open_sound.h"
 
 namespace {
 
@@ -19,9 +20,9 @@ struct FileCloser {
 };
 using AudioFile = std::unique_ptr<std::remove_pointer_t<AFfilehandle>, FileCloser>;
 
-AudioFile open_sound(const std::string& path) {
+AudioFile open_audio(const std::string& path) {
   afSetErrorHandler(nullptr);  // the library's own messages would only repeat ours
-  AudioFile f(afOpenFile(path.c_str(), "r", AF_NULL_FILESETUP));
+  AudioFile f(open_sound(path));
   if (f.get() == AF_NULL_FILEHANDLE) {
     f.release();
     throw PlotError("cannot read the sound " + path + " (not a sound file this program decodes)");
@@ -34,7 +35,7 @@ AudioFile open_sound(const std::string& path) {
 }  // namespace
 
 SoundInfo sound_info(const std::string& path) {
-  const AudioFile f = open_sound(path);
+  const AudioFile f = open_audio(path);
   SoundInfo info;
   info.sr = afGetRate(f.get(), AF_DEFAULT_TRACK);
   info.samples = static_cast<long>(afGetFrameCount(f.get(), AF_DEFAULT_TRACK));
@@ -45,7 +46,7 @@ SoundInfo sound_info(const std::string& path) {
 }
 
 void read_sound_bins(const std::string& path, ColumnBins& bins) {
-  const AudioFile f = open_sound(path);
+  const AudioFile f = open_audio(path);
   const double sr = afGetRate(f.get(), AF_DEFAULT_TRACK);
   const long total = static_cast<long>(afGetFrameCount(f.get(), AF_DEFAULT_TRACK));
   const long first = std::clamp(static_cast<long>(std::floor(bins.t0() * sr)), 0L, total);

@@ -2,10 +2,14 @@
 
 #include <audiofile.h>
 
+#include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <memory>
 
 #include "psola/psola_types.h"
+#include "sound/frames_in_file.h"
+#include "sound/open_sound.h"
 
 namespace {
 
@@ -18,8 +22,7 @@ struct CloseFile {
 }  // namespace
 
 Sound read_sound(const std::string& path) {
-  const std::unique_ptr<std::remove_pointer_t<AFfilehandle>, CloseFile> f(
-      afOpenFile(path.c_str(), "r", AF_NULL_FILESETUP));
+  const std::unique_ptr<std::remove_pointer_t<AFfilehandle>, CloseFile> f(open_sound(path));
   if (!f) throw PsolaError("cannot open the sound file " + path);
   Sound s;
   s.sr = afGetRate(f.get(), AF_DEFAULT_TRACK);
@@ -29,11 +32,19 @@ Sound read_sound(const std::string& path) {
   afGetSampleFormat(f.get(), AF_DEFAULT_TRACK, &s.sample_format, &s.sample_width);
   afSetVirtualSampleFormat(f.get(), AF_DEFAULT_TRACK, AF_SAMPFMT_FLOAT, 32);
   afSetVirtualChannels(f.get(), AF_DEFAULT_TRACK, 1);
+  // A damaged header may announce billions of frames: no format stores a frame in less than a
+  // byte, so the file's size bounds what is reserved.
   const AFframecount announced = afGetFrameCount(f.get(), AF_DEFAULT_TRACK);
-  if (announced > 0) s.x.reserve(static_cast<std::size_t>(announced));
+  std::error_code ec;
+  const std::uintmax_t bytes = std::filesystem::file_size(path, ec);
+  if (announced > 0 && !ec) {
+    s.x.reserve(static_cast<std::size_t>(std::min<std::uintmax_t>(announced, bytes)));
+  }
   std::vector<float> block(kBlockFrames);
-  for (;;) {
-    const int got = afReadFrames(f.get(), AF_DEFAULT_TRACK, block.data(), kBlockFrames);
+  // A file shorter than its header says is read as far as it goes: no read runs past its end.
+  for (long long left = frames_in_file(f.get(), path); left > 0;) {
+    const int want = static_cast<int>(std::min<long long>(kBlockFrames, left));
+    const int got = afReadFrames(f.get(), AF_DEFAULT_TRACK, block.data(), want);
     if (got < 0) throw PsolaError("cannot decode the sound file " + path);
     if (got == 0) break;
     for (int i = 0; i < got; ++i) {
@@ -42,6 +53,7 @@ Sound read_sound(const std::string& path) {
       }
     }
     s.x.insert(s.x.end(), block.begin(), block.begin() + got);
+    left -= got;
   }
   return s;
 }

@@ -6,9 +6,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <vector>
 
+#include "sound/frames_in_file.h"
 #include "sound/open_sound.h"
 
 namespace {
@@ -74,23 +74,6 @@ std::size_t reserve_hint(AFfilehandle file, const std::string& path) {
   if (announced <= 0 || stat(path.c_str(), &st) != 0 || st.st_size <= 0) return 0;
   const auto bytes = static_cast<std::size_t>(st.st_size);
   return std::min(static_cast<std::size_t>(announced), bytes);
-}
-
-// Frames to read: the count the file announces, bounded by what the bytes after the data offset
-// can hold when the header announces more (a file cut short). The library returns nothing at
-// all for a read that runs past the real end, not even the frames that are there, so the reads
-// must stop at the real end. Without an announced count, no bound.
-long long frames_in_file(AFfilehandle file, const std::string& path) {
-  constexpr long long kNoBound = std::numeric_limits<long long>::max();
-  const AFframecount announced = afGetFrameCount(file, AF_DEFAULT_TRACK);
-  if (announced <= 0) return kNoBound;
-  const double frame_bytes = afGetFrameSize(file, AF_DEFAULT_TRACK, 0);
-  const AFfileoffset offset = afGetDataOffset(file, AF_DEFAULT_TRACK);
-  struct stat st {};
-  if (!(frame_bytes > 0.0) || offset < 0 || stat(path.c_str(), &st) != 0) return announced;
-  const double held = std::floor(static_cast<double>(st.st_size - offset) / frame_bytes);
-  return held < static_cast<double>(announced) ? std::max(0LL, static_cast<long long>(held))
-                                               : announced;
 }
 
 // Frames to ask for in one call: a block, or what is left.
