@@ -264,10 +264,19 @@ TEST(Readsf, RefusalsReturnTheirFramedMessageAndCloseTheFile) {
     au << std::string(2000, '\x01');
   }
 
+  // Files cut inside their format chunk: the library took the missing rate bytes from its own
+  // memory (two reads of one file gave two rates).
+  write_wav16(dir / "cut_fmt.wav", std::vector<short>(100, 1), 1, 8000.0);
+  std::filesystem::resize_file(dir / "cut_fmt.wav", 30);
+  write_aiff16(dir / "cut_comm.aiff", std::vector<short>(100, 1), 8000.0);
+  std::filesystem::resize_file(dir / "cut_comm.aiff", 30);
+
   struct Case {
     std::string path;
     std::string message;  // regular expression
   } const cases[] = {
+      {dir / "cut_fmt.wav", "-> error openning file .*cut_fmt\\.wav"},
+      {dir / "cut_comm.aiff", "-> error openning file .*cut_comm\\.aiff"},
       {dir / "channels.au", "-> the file gives no valid number of channels"},
       {dir / "missing.wav", "-> error openning file .*missing\\.wav\n \\*\\*\\* Exiting program"},
       {dir / "junk.wav", "\\*\\*\\* Error : readsf \\*\\*\\*"},

@@ -50,14 +50,16 @@ constexpr std::int64_t kWrapSize = std::int64_t{1} << 31;  // bytes
 // claimed end (a failed read per 8 missing bytes), and a chunk size near 4 GiB wraps its
 // position around; both kept it busy for minutes. The data chunk (data, SSND) keeps a size
 // under 2 GiB: the library announces the frames it claims, and the reader stops at the real end
-// (and can say the file ends early).
-void plan_patches(View& v) {
+// (and can say the file ends early). False when the format chunk (fmt, COMM) is cut short by the
+// end of the file: the library would take the missing parameters from its own uninitialised
+// memory (one file gave the two programs two different rates).
+bool plan_patches(View& v) {
   unsigned char head[12];
-  if (pread(v.fd, head, sizeof head, 0) != static_cast<ssize_t>(sizeof head)) return;
+  if (pread(v.fd, head, sizeof head, 0) != static_cast<ssize_t>(sizeof head)) return true;
   const bool riff = std::memcmp(head, "RIFF", 4) == 0;
   const bool little = riff;
   const bool form = std::memcmp(head, "FORM", 4) == 0;
-  if (!riff && !form && std::memcmp(head, "RIFX", 4) != 0) return;
+  if (!riff && !form && std::memcmp(head, "RIFX", 4) != 0) return true;
   const std::int64_t claimed = load32(head + 4, little);  // bytes after the 8-byte header
   std::int64_t end = 8 + claimed;
   if (end > v.length + 1) {  // a missing final pad byte is common and harmless
@@ -65,19 +67,24 @@ void plan_patches(View& v) {
     end = v.length;
   }
   const char* data_id = form ? "SSND" : "data";
-  for (std::int64_t pos = 12; pos + 8 <= end;) {
+  const char* format_id = form ? "COMM" : "fmt ";
+  // The library reads chunks past the container's claimed end too: the walk goes to the file's.
+  for (std::int64_t pos = 12; pos + 8 <= v.length;) {
     unsigned char chunk[8];
-    if (pread(v.fd, chunk, sizeof chunk, static_cast<off_t>(pos)) != 8) return;
+    if (pread(v.fd, chunk, sizeof chunk, static_cast<off_t>(pos)) != 8) return true;
     const std::int64_t size = load32(chunk + 4, little);
+    if (std::memcmp(chunk, format_id, 4) == 0 && size > v.length - (pos + 8)) return false;
     if (size > end - (pos + 8)) {
       // A data size of 2 GiB or more is cut too: the library's walk would wrap around after it.
-      if (std::memcmp(chunk, data_id, 4) != 0 || size >= kWrapSize) {
+      const bool data = std::memcmp(chunk, data_id, 4) == 0;
+      if (pos + 8 <= end && (!data || size >= kWrapSize)) {
         v.patches.push_back(patch(pos + 4, static_cast<std::uint64_t>(end - (pos + 8)), little));
       }
-      return;
+      return true;
     }
     pos += 8 + size + (size & 1);  // chunks are padded to an even length
   }
+  return true;
 }
 
 View* view_of(AFvirtualfile* vf) {
@@ -135,8 +142,7 @@ AFfilehandle open_sound(const std::string& path) {
     return AF_NULL_FILEHANDLE;
   }
   auto* view = new View{fd, 0, st.st_size, {}};
-  plan_patches(*view);
-  AFvirtualfile* vf = af_virtual_file_new();
+  AFvirtualfile* vf = plan_patches(*view) ? af_virtual_file_new() : nullptr;
   if (vf == nullptr) {
     close(fd);
     delete view;

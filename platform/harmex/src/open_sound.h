@@ -17,7 +17,8 @@ namespace harmex {
 // container's size and that of a chunk running past the container's end say what the file
 // really holds (every other byte as it is). The data chunk keeps its size: the reader stops at
 // the real end of the data. AF_NULL_FILEHANDLE when the file cannot be opened, is not a regular
-// file, or the library refuses it.
+// file, has its format chunk (fmt, COMM) cut short by the end of the file (the library would
+// fill the missing parameters from uninitialised memory), or the library refuses it.
 [[nodiscard]] AFfilehandle open_sound(const std::string& path);
 
 }  // namespace harmex
