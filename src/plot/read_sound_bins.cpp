@@ -27,6 +27,12 @@ AudioFile open_audio(const std::string& path) {
     f.release();
     throw PlotError("cannot read the sound " + path + " (not a sound file this program decodes)");
   }
+  // libaudiofile's mix-down takes memory in proportion to the channels a header announces (1.2
+  // GB for a 400-byte file announcing 151 million); WAV and AIFF cannot announce more than 65535.
+  const int channels = afGetChannels(f.get(), AF_DEFAULT_TRACK);
+  if (channels < 1 || channels > 65535) {
+    throw PlotError("the sound " + path + " gives no valid number of channels");
+  }
   afSetVirtualSampleFormat(f.get(), AF_DEFAULT_TRACK, AF_SAMPFMT_FLOAT, 32);
   afSetVirtualChannels(f.get(), AF_DEFAULT_TRACK, 1);
   return f;

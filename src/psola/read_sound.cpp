@@ -29,6 +29,12 @@ Sound read_sound(const std::string& path) {
   if (!(s.sr > 0.0) || !std::isfinite(s.sr)) {
     throw PsolaError("the sound file " + path + " gives no valid sampling rate");
   }
+  // libaudiofile's mix-down takes memory in proportion to the channels a header announces (1.2
+  // GB for a 400-byte file announcing 151 million); WAV and AIFF cannot announce more than 65535.
+  const int channels = afGetChannels(f.get(), AF_DEFAULT_TRACK);
+  if (channels < 1 || channels > 65535) {
+    throw PsolaError("the sound file " + path + " gives no valid number of channels");
+  }
   afGetSampleFormat(f.get(), AF_DEFAULT_TRACK, &s.sample_format, &s.sample_width);
   afSetVirtualSampleFormat(f.get(), AF_DEFAULT_TRACK, AF_SAMPFMT_FLOAT, 32);
   afSetVirtualChannels(f.get(), AF_DEFAULT_TRACK, 1);

@@ -1,4 +1,5 @@
-// The resynthesis's sound reader on damaged WAV headers: every frame there is read, at once.
+// The resynthesis's sound reader on damaged headers: every frame there is read, at once, and an
+// absurd channel count is refused.
 #include "psola/read_sound.h"
 
 #include <audiofile.h>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "psola/psola_types.h"
 #include "run_program.h"
 
 namespace {
@@ -60,6 +62,26 @@ TEST(ReadSound, DamagedSizeFieldsLoseNothingAndTakeNoTime) {
     ASSERT_EQ(s.x.size(), 3000u);
     for (int i = 0; i < 3000; ++i) ASSERT_FLOAT_EQ(s.x[i], samples[i] / 32768.0f) << i;
     EXPECT_LE(s.x.capacity(), std::filesystem::file_size(path));
+  }
+}
+
+TEST(ReadSound, AbsurdChannelCountIsRefused) {
+  // A NeXT/Sun header (offset 24, 2000 data bytes, 16-bit linear, 8000 Hz) announcing 151
+  // million channels: the library's mix-down would take 1.2 GB.
+  testsupport::ScratchDir dir;
+  const std::string path = dir / "channels.au";
+  {
+    std::ofstream au(path, std::ios::binary);
+    au.write(".snd\0\0\0\x18\0\0\x07\xd0\0\0\0\x03\0\0\x1f\x40\x09\x08\x08\x07", 24);
+    au << std::string(2000, '\x01');
+  }
+  try {
+    (void)read_sound(path);
+    ADD_FAILURE() << "no refusal";
+  } catch (const PsolaError& e) {
+    EXPECT_NE(std::string(e.what()).find(path + " gives no valid number of channels"),
+              std::string::npos)
+        << e.what();
   }
 }
 
