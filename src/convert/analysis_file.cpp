@@ -126,12 +126,19 @@ AnalysisFile load_analysis_file(const std::string& path, const std::string& sele
       if (e.ReadNextFrame(f) == 0) continue;
       for (std::size_t k = 0; k < f.GetNbMatrix(); ++k) {
         const SDIFMatrix& m = f.GetMatrix(k);
-        append(table_for(file, e.GetTypes(), f, m), f, m);
+        MatrixTable& t = table_for(file, e.GetTypes(), f, m);
+        if (t.is_text != (m.GetType() == eText || m.GetType() == eByte)) {
+          throw ConvertError(path + ": the " + SdifSignatureToString(m.GetSignature()) +
+                             " matrices hold text in one frame and numbers in another");
+        }
+        append(t, f, m);
       }
     }
   } catch (const SDIFEof&) {
   } catch (const SDIFException& ex) {
-    throw ConvertError(ex.Text());
+    // The library names the file in what it finds while reading, not in matrix accesses.
+    const bool named = ex.Text().find(path) != std::string::npos;
+    throw ConvertError(named ? ex.Text() : path + ": " + ex.Text());
   }
   return file;
 }
