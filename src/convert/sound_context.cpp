@@ -5,8 +5,8 @@
 #include <cmath>
 #include <filesystem>
 
+#include "audioview/audioview.h"
 #include "lumbra/lumbra.h"
-#include "sound/open_sound.h"
 
 namespace {
 
@@ -18,7 +18,7 @@ bool sound_header(const std::string& path, SoundContext& ctx) {
   if (!fs::is_regular_file(path, ec)) return false;
   // A file that is not a sound is only a failed try here: no message from the library.
   const AFerrfunc previous = afSetErrorHandler(nullptr);
-  AFfilehandle f = open_sound(path);
+  AFfilehandle f = audioview::open_sound(path);
   afSetErrorHandler(previous);
   if (f == AF_NULL_FILEHANDLE) return false;
   const double rate = afGetRate(f, AF_DEFAULT_TRACK);

@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "audioview/audioview.h"
 #include "lumbra/lumbra.h"
-#include "sound/open_sound.h"
 
 namespace corpus {
 namespace {
@@ -170,7 +170,7 @@ bool read_results(const std::string& pso_dir, const std::string& base, const Glo
 
 std::optional<double> sound_duration(const std::string& path) {
   afSetErrorHandler(nullptr);
-  AFfilehandle h = open_sound(path);
+  AFfilehandle h = audioview::open_sound(path);
   if (h == AF_NULL_FILEHANDLE) return std::nullopt;
   const AFframecount frames = afGetFrameCount(h, AF_DEFAULT_TRACK);
   const double sr = afGetRate(h, AF_DEFAULT_TRACK);

@@ -8,8 +8,8 @@
 #include <memory>
 #include <vector>
 
+#include "audioview/audioview.h"
 #include "plot/plot_error.h"
-#include "sound/open_sound.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ using AudioFile = std::unique_ptr<std::remove_pointer_t<AFfilehandle>, FileClose
 
 AudioFile open_audio(const std::string& path) {
   afSetErrorHandler(nullptr);  // the library's own messages would only repeat ours
-  AudioFile f(open_sound(path));
+  AudioFile f(audioview::open_sound(path));
   if (f.get() == AF_NULL_FILEHANDLE) {
     f.release();
     throw PlotError("cannot read the sound " + path + " (not a sound file this program decodes)");

@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <memory>
 
+#include "audioview/audioview.h"
 #include "psola/psola_types.h"
 #include "sound/frames_in_file.h"
-#include "sound/open_sound.h"
 
 namespace {
 
@@ -22,7 +22,8 @@ struct CloseFile {
 }  // namespace
 
 Sound read_sound(const std::string& path) {
-  const std::unique_ptr<std::remove_pointer_t<AFfilehandle>, CloseFile> f(open_sound(path));
+  const std::unique_ptr<std::remove_pointer_t<AFfilehandle>, CloseFile> f(
+      audioview::open_sound(path));
   if (!f) throw PsolaError("cannot open the sound file " + path);
   Sound s;
   s.sr = afGetRate(f.get(), AF_DEFAULT_TRACK);

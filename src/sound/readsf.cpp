@@ -8,8 +8,8 @@
 #include <cmath>
 #include <vector>
 
+#include "audioview/audioview.h"
 #include "sound/frames_in_file.h"
-#include "sound/open_sound.h"
 
 namespace {
 
@@ -46,7 +46,7 @@ Failure fail(const std::string& message) {
 // The library's file handle, closed by its destructor unless close() took it.
 class SoundFile {
  public:
-  explicit SoundFile(const std::string& path) : handle_(open_sound(path)) {}
+  explicit SoundFile(const std::string& path) : handle_(audioview::open_sound(path)) {}
   SoundFile(const SoundFile&) = delete;
   SoundFile& operator=(const SoundFile&) = delete;
   ~SoundFile() {

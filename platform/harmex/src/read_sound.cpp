@@ -13,8 +13,8 @@
 #include <type_traits>
 #include <vector>
 
+#include "audioview/audioview.h"
 #include "harmex/harmex.h"
-#include "open_sound.h"
 
 namespace harmex {
 namespace {
@@ -58,7 +58,8 @@ Sound read_sound(const std::string& path) {
     if (!last_library_error().empty()) msg += " (" + last_library_error() + ")";
     return std::runtime_error(msg);
   };
-  std::unique_ptr<std::remove_pointer_t<AFfilehandle>, FileCloser> file(open_sound(path));
+  std::unique_ptr<std::remove_pointer_t<AFfilehandle>, FileCloser> file(
+      audioview::open_sound(path));
   if (file.get() == AF_NULL_FILEHANDLE) {
     file.release();
     throw fail("cannot open it or not a known sound format");

@@ -1,4 +1,4 @@
-#include "sound/open_sound.h"
+#include "audioview/audioview.h"
 
 #include <af_vfs.h>
 #include <fcntl.h>
@@ -131,6 +131,8 @@ AFfileoffset view_tell(AFvirtualfile* vf) {
 
 }  // namespace
 
+namespace audioview {
+
 AFfilehandle open_sound(const std::string& path) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return AF_NULL_FILEHANDLE;
@@ -156,3 +158,5 @@ AFfilehandle open_sound(const std::string& path) {
   // From here the library owns the view: it destroys it when the open fails or at afCloseFile.
   return afOpenVirtualFile(vf, "r", AF_NULL_FILESETUP);
 }
+
+}  // namespace audioview

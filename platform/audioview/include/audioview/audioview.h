@@ -1,13 +1,12 @@
-// Opening a sound file for libaudiofile, through a view that keeps a lying header from
-// stalling the library (the analysis program's reader does the same: the two programs share
-// no code).
+// audioview: opening a sound file for libaudiofile through a view that keeps a lying header
+// from stalling the library. Shared by the analysis's readers and harmex.
 #pragma once
 
 #include <audiofile.h>
 
 #include <string>
 
-namespace harmex {
+namespace audioview {
 
 // Opens the sound file at path for reading (no file set-up). The library walks the chunks of a
 // RIFF/RIFX (WAV) or FORM (AIFF, AIFF-C) container up to the size the container's header
@@ -21,4 +20,4 @@ namespace harmex {
 // fill the missing parameters from uninitialised memory), or the library refuses it.
 [[nodiscard]] AFfilehandle open_sound(const std::string& path);
 
-}  // namespace harmex
+}  // namespace audioview
