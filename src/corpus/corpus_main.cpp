@@ -81,18 +81,26 @@ std::vector<SummaryRow> gather_rows(const std::string& out, const std::vector<st
 int summarise(const std::string& out, const std::vector<std::string>& names,
               const std::string& path, bool quiet) {
   const auto rows = gather_rows(out, names);
-  std::size_t failed = 0;
-  for (const auto& r : rows) failed += row_ok(r) ? 0 : 1;
+  // A row without a status was never run (an interrupted run, a refused name): not a failure of
+  // its own, and told apart in the closing line.
+  std::size_t failed = 0, not_run = 0;
+  for (const auto& r : rows) {
+    if (row_ok(r)) continue;
+    ++(r.status ? failed : not_run);
+  }
   std::string err;
   if (!write_summary(path, rows, err)) {
     std::fprintf(stderr, "glotmark-corpus: %s\n", err.c_str());
     return 1;
   }
   if (!quiet) {
-    std::fprintf(stderr, "glotmark-corpus: %zu files: %zu analysed, %zu failed; summary in %s\n",
-                 rows.size(), rows.size() - failed, failed, path.c_str());
+    const std::string skipped =
+        not_run == 0 ? "" : ", " + std::to_string(not_run) + " not analysed";
+    std::fprintf(stderr, "glotmark-corpus: %zu files: %zu analysed, %zu failed%s; summary in %s\n",
+                 rows.size(), rows.size() - failed - not_run, failed, skipped.c_str(),
+                 path.c_str());
   }
-  return failed == 0 ? 0 : 1;
+  return failed + not_run == 0 ? 0 : 1;
 }
 
 // Which files of names to run now: all, or with --resume those without a row (and, with

@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
@@ -184,13 +185,14 @@ TEST_F(Corpus, EveryGoodFileIsAnalysedIntoTheMirrorAndTheBadOnesSayWhy) {
 
 // Runs argv until `rows` row files exist under out, then interrupts it as Ctrl-C would.
 Result interrupt_after(const std::vector<std::string>& argv, const fs::path& out, int rows) {
+  const std::string err_file = out.string() + ".err";
   const pid_t pid = fork();
   if (pid == 0) {
     std::vector<char*> a;
     for (const auto& s : argv) a.push_back(const_cast<char*>(s.c_str()));
     a.push_back(nullptr);
-    const int null_fd = open("/dev/null", O_WRONLY);
-    dup2(null_fd, 2);
+    const int err_fd = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(err_fd, 2);
     execv(a[0], a.data());
     _exit(127);
   }
@@ -208,6 +210,7 @@ Result interrupt_after(const std::vector<std::string>& argv, const fs::path& out
   waitpid(pid, &w, 0);
   Result r;
   r.status = WIFEXITED(w) ? WEXITSTATUS(w) : 128 + WTERMSIG(w);
+  r.err = testsupport::slurp(err_file);
   return r;
 }
 
@@ -253,6 +256,13 @@ TEST_F(Corpus, ResumeAfterAnInterruptionAnalysesOnlyWhatIsMissing) {
         << rel;
   }
   EXPECT_EQ(missing.size() + done.size(), f0_.size() + kBad.size());
+  // The closing line does not count the files never run as failed.
+  const std::size_t failed = std::count_if(done.begin(), done.end(),
+                                           [&](const auto& d) { return kBadFiles.count(d.first); });
+  EXPECT_NE(first.err.find(std::to_string(failed) + " failed, " + std::to_string(missing.size()) +
+                           " not analysed; summary in"),
+            std::string::npos)
+      << first.err;
 
   const Result again = run({bin(), "--resume", corpus().string(), out, "--", "-E"});
   EXPECT_EQ(again.status, 1) << again.err;  // the bad files still fail
