@@ -245,38 +245,38 @@ std::optional<CorpusOptions> parse_corpus_options(int argc, const char* const* a
       o.glotmark_options.assign(argv + i + 1, argv + argc);
       break;
     }
-    const OptionSpec* spec = nullptr;
+    const OptionSpec* option = nullptr;
     std::string value;
     bool has_value = false;
     if (a.rfind("--", 0) == 0) {
       const auto eq = a.find('=');
-      spec = find_long(a.substr(2, eq == std::string::npos ? std::string::npos : eq - 2));
+      option = find_long(a.substr(2, eq == std::string::npos ? std::string::npos : eq - 2));
       if (eq != std::string::npos) value = a.substr(eq + 1), has_value = true;
     } else if (a.size() >= 2 && a[0] == '-') {
-      spec = find_short(a[1]);
+      option = find_short(a[1]);
       if (a.size() > 2) value = a.substr(2), has_value = true;
     } else {
       pos.push_back(a);
       continue;
     }
-    if (spec == nullptr || (spec->metavar == nullptr && has_value)) {
+    if (option == nullptr || (option->metavar == nullptr && has_value)) {
       err = "unknown option '" + a + "'";
       return std::nullopt;
     }
-    if (!has_value && std::string(spec->name) == "task" && i + 1 < argc &&
+    if (!has_value && std::string(option->name) == "task" && i + 1 < argc &&
         !std::string(argv[i + 1]).empty() &&
         std::all_of(argv[i + 1], argv[i + 1] + std::string(argv[i + 1]).size(),
                     [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; })) {
       value = argv[++i];
     }
-    if (!has_value && needs_value(*spec)) {
+    if (!has_value && needs_value(*option)) {
       if (i + 1 >= argc) {
         err = "option '" + a + "' needs a value";
         return std::nullopt;
       }
       value = argv[++i];
     }
-    if (!spec->apply(o, value, err)) return std::nullopt;
+    if (!option->apply(o, value, err)) return std::nullopt;
     if (o.mode == Mode::kHelp || o.mode == Mode::kVersion) return o;
   }
   if (o.extensions.empty()) o.extensions = default_sound_extensions();

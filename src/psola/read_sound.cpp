@@ -9,7 +9,6 @@
 
 #include "audioview/audioview.h"
 #include "psola/psola_types.h"
-#include "sound/frames_in_file.h"
 
 namespace {
 
@@ -49,7 +48,7 @@ Sound read_sound(const std::string& path) {
   }
   std::vector<float> block(kBlockFrames);
   // A file shorter than its header says is read as far as it goes: no read runs past its end.
-  for (long long left = frames_in_file(f.get(), path); left > 0;) {
+  for (long long left = audioview::frames_in_file(f.get(), path); left > 0;) {
     const int want = static_cast<int>(std::min<long long>(kBlockFrames, left));
     const int got = afReadFrames(f.get(), AF_DEFAULT_TRACK, block.data(), want);
     if (got < 0) throw PsolaError("cannot decode the sound file " + path);

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "audioview/audioview.h"
-#include "sound/frames_in_file.h"
 
 namespace {
 
@@ -103,7 +102,7 @@ Expected<tessel::TesselVector<double>> readsf(const std::string& path, double& r
   signal.reserve(static_cast<long>(reserve_hint(file, path)));
   long count = 0;
   bool finite = true;
-  long long left = frames_in_file(file, path);
+  long long left = audioview::frames_in_file(file, path);
   int n = afReadFrames(file, AF_DEFAULT_TRACK, block.data(), block_size(left));
   while (n > 0) {
     if (count > kMaxFrames - n) return fail(kTooLongError);

@@ -12,31 +12,9 @@
 
 #include "harmex/harmex.h"
 #include "run_program.h"
+#include "sound_files.h"
 
 namespace {
-
-// A canonical 44-byte-header WAV file of 16-bit mono frames.
-void write_wav16(const std::string& path, const std::vector<short>& samples) {
-  AFfilesetup setup = afNewFileSetup();
-  afInitFileFormat(setup, AF_FILE_WAVE);
-  afInitChannels(setup, AF_DEFAULT_TRACK, 1);
-  afInitSampleFormat(setup, AF_DEFAULT_TRACK, AF_SAMPFMT_TWOSCOMP, 16);
-  afInitRate(setup, AF_DEFAULT_TRACK, 8000.0);
-  AFfilehandle file = afOpenFile(path.c_str(), "w", setup);
-  afFreeFileSetup(setup);
-  ASSERT_NE(file, AF_NULL_FILEHANDLE);
-  const int frames = static_cast<int>(samples.size());
-  ASSERT_EQ(afWriteFrames(file, AF_DEFAULT_TRACK, samples.data(), frames), frames);
-  ASSERT_EQ(afCloseFile(file), 0);
-}
-
-void patch_le32(const std::string& path, long offset, std::uint32_t value) {
-  char bytes[4];
-  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>((value >> (8 * i)) & 0xffu);
-  std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
-  f.seekp(offset);
-  f.write(bytes, 4);
-}
 
 TEST(ReadSound, DataChunkLongerThanTheFileIsReadAsFarAsItGoes) {
   struct Case {
@@ -53,8 +31,8 @@ TEST(ReadSound, DataChunkLongerThanTheFileIsReadAsFarAsItGoes) {
     const std::string path = dir / "short.wav";
     std::vector<short> samples(c.frames);
     for (int i = 0; i < c.frames; ++i) samples[i] = static_cast<short>(i * 7 - 5000);
-    write_wav16(path, samples);
-    patch_le32(path, 40, c.data_size);
+    testsupport::write_sound<short>(path, samples, 1, 8000.0);
+    testsupport::patch_u32(path, 40, c.data_size, true);
 
     const harmex::Sound sound = harmex::read_sound(path);
     ASSERT_EQ(sound.samples.size(), static_cast<std::size_t>(c.frames));
@@ -70,8 +48,8 @@ TEST(ReadSound, RiffSizePastTheEndOfTheFileIsReadAtOnce) {
     SCOPED_TRACE(riff);
     testsupport::ScratchDir dir;
     const std::string path = dir / "riff.wav";
-    write_wav16(path, std::vector<short>(300, 1000));
-    patch_le32(path, 4, riff);
+    testsupport::write_sound<short>(path, std::vector<short>(300, 1000), 1, 8000.0);
+    testsupport::patch_u32(path, 4, riff, true);
     const harmex::Sound sound = harmex::read_sound(path);
     ASSERT_EQ(sound.samples.size(), 300u);
     EXPECT_FLOAT_EQ(sound.samples[299], 1000 / 32768.0f);

@@ -13,31 +13,9 @@
 
 #include "psola/psola_types.h"
 #include "run_program.h"
+#include "sound_files.h"
 
 namespace {
-
-// A canonical 44-byte-header WAV file of 16-bit mono frames.
-void write_wav16(const std::string& path, const std::vector<short>& samples) {
-  AFfilesetup setup = afNewFileSetup();
-  afInitFileFormat(setup, AF_FILE_WAVE);
-  afInitChannels(setup, AF_DEFAULT_TRACK, 1);
-  afInitSampleFormat(setup, AF_DEFAULT_TRACK, AF_SAMPFMT_TWOSCOMP, 16);
-  afInitRate(setup, AF_DEFAULT_TRACK, 8000.0);
-  AFfilehandle file = afOpenFile(path.c_str(), "w", setup);
-  afFreeFileSetup(setup);
-  ASSERT_NE(file, AF_NULL_FILEHANDLE);
-  const int frames = static_cast<int>(samples.size());
-  ASSERT_EQ(afWriteFrames(file, AF_DEFAULT_TRACK, samples.data(), frames), frames);
-  ASSERT_EQ(afCloseFile(file), 0);
-}
-
-void patch_le32(const std::string& path, long offset, std::uint32_t value) {
-  char bytes[4];
-  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>((value >> (8 * i)) & 0xffu);
-  std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
-  f.seekp(offset);
-  f.write(bytes, 4);
-}
 
 TEST(ReadSound, DamagedSizeFieldsLoseNothingAndTakeNoTime) {
   // A RIFF size of 0xFFFFFFFF made libaudiofile walk 4 GiB of missing chunks; a data chunk
@@ -56,8 +34,8 @@ TEST(ReadSound, DamagedSizeFieldsLoseNothingAndTakeNoTime) {
     const std::string path = dir / "damaged.wav";
     std::vector<short> samples(3000);
     for (int i = 0; i < 3000; ++i) samples[i] = static_cast<short>(i * 9 - 13000);
-    write_wav16(path, samples);
-    patch_le32(path, c.offset, c.value);
+    testsupport::write_sound<short>(path, samples, 1, 8000.0);
+    testsupport::patch_u32(path, c.offset, c.value, true);
     const Sound s = read_sound(path);
     ASSERT_EQ(s.x.size(), 3000u);
     for (int i = 0; i < 3000; ++i) ASSERT_FLOAT_EQ(s.x[i], samples[i] / 32768.0f) << i;

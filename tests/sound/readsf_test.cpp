@@ -14,65 +14,12 @@
 
 #include "run_program.h"
 #include "sound/readsf.h"
+#include "sound_files.h"
 
 namespace {
 
-// Writes interleaved 16-bit frames (channels per frame) into a WAV file.
-void write_wav16(const std::string& path, const std::vector<short>& samples, int channels,
-                 double rate) {
-  AFfilesetup setup = afNewFileSetup();
-  afInitFileFormat(setup, AF_FILE_WAVE);
-  afInitChannels(setup, AF_DEFAULT_TRACK, channels);
-  afInitSampleFormat(setup, AF_DEFAULT_TRACK, AF_SAMPFMT_TWOSCOMP, 16);
-  afInitRate(setup, AF_DEFAULT_TRACK, rate);
-  AFfilehandle file = afOpenFile(path.c_str(), "w", setup);
-  afFreeFileSetup(setup);
-  ASSERT_NE(file, AF_NULL_FILEHANDLE);
-  const int frames = static_cast<int>(samples.size()) / channels;
-  if (frames > 0) {
-    ASSERT_EQ(afWriteFrames(file, AF_DEFAULT_TRACK, samples.data(), frames), frames);
-  }
-  ASSERT_EQ(afCloseFile(file), 0);
-}
-
-void write_wav_float(const std::string& path, const std::vector<float>& samples, double rate) {
-  AFfilesetup setup = afNewFileSetup();
-  afInitFileFormat(setup, AF_FILE_WAVE);
-  afInitChannels(setup, AF_DEFAULT_TRACK, 1);
-  afInitSampleFormat(setup, AF_DEFAULT_TRACK, AF_SAMPFMT_FLOAT, 32);
-  afInitRate(setup, AF_DEFAULT_TRACK, rate);
-  AFfilehandle file = afOpenFile(path.c_str(), "w", setup);
-  afFreeFileSetup(setup);
-  ASSERT_NE(file, AF_NULL_FILEHANDLE);
-  const int frames = static_cast<int>(samples.size());
-  ASSERT_EQ(afWriteFrames(file, AF_DEFAULT_TRACK, samples.data(), frames), frames);
-  ASSERT_EQ(afCloseFile(file), 0);
-}
-
-void write_aiff16(const std::string& path, const std::vector<short>& samples, double rate) {
-  AFfilesetup setup = afNewFileSetup();
-  afInitFileFormat(setup, AF_FILE_AIFF);
-  afInitChannels(setup, AF_DEFAULT_TRACK, 1);
-  afInitSampleFormat(setup, AF_DEFAULT_TRACK, AF_SAMPFMT_TWOSCOMP, 16);
-  afInitRate(setup, AF_DEFAULT_TRACK, rate);
-  AFfilehandle file = afOpenFile(path.c_str(), "w", setup);
-  afFreeFileSetup(setup);
-  ASSERT_NE(file, AF_NULL_FILEHANDLE);
-  const int frames = static_cast<int>(samples.size());
-  ASSERT_EQ(afWriteFrames(file, AF_DEFAULT_TRACK, samples.data(), frames), frames);
-  ASSERT_EQ(afCloseFile(file), 0);
-}
-
-// Overwrites the 32-bit field at offset with value, in little- or big-endian byte order.
-void patch_u32(const std::string& path, long offset, std::uint32_t value, bool little) {
-  char bytes[4];
-  for (int i = 0; i < 4; ++i) {
-    bytes[little ? i : 3 - i] = static_cast<char>((value >> (8 * i)) & 0xffu);
-  }
-  std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
-  f.seekp(offset);
-  f.write(bytes, 4);
-}
+using testsupport::patch_u32;
+using testsupport::write_sound;
 
 long file_size(const std::string& path) {
   return static_cast<long>(std::filesystem::file_size(path));
@@ -102,7 +49,7 @@ TEST(Readsf, ReadsEveryFrameAcrossBlockBoundaries) {
     testsupport::ScratchDir dir;
     std::vector<short> samples(frames);
     for (int i = 0; i < frames; ++i) samples[i] = static_cast<short>((i % 2000) * 16 - 16000);
-    write_wav16(dir / "ramp.wav", samples, 1, 22050.0);
+    write_sound<short>(dir / "ramp.wav", samples, 1, 22050.0);
 
     double rate = 0.0;
     const auto x = read_ok(dir / "ramp.wav", rate);
@@ -114,7 +61,7 @@ TEST(Readsf, ReadsEveryFrameAcrossBlockBoundaries) {
 
 TEST(Readsf, SixteenBitFullScaleIsOne) {
   testsupport::ScratchDir dir;
-  write_wav16(dir / "s.wav", {16384, -32768, 0, 32767}, 1, 8000.0);
+  write_sound<short>(dir / "s.wav", {16384, -32768, 0, 32767}, 1, 8000.0);
   double rate = 0.0;
   const auto x = read_ok(dir / "s.wav", rate);
   ASSERT_EQ(x.size(), 4);
@@ -127,7 +74,7 @@ TEST(Readsf, SixteenBitFullScaleIsOne) {
 TEST(Readsf, StereoIsMixedDownToOneValuePerFrame) {
   testsupport::ScratchDir dir;
   // Frames (L, R): equal channels keep their value, opposite channels cancel.
-  write_wav16(dir / "st.wav", {8192, 8192, 16384, -16384, -4096, -4096}, 2, 44100.0);
+  write_sound<short>(dir / "st.wav", {8192, 8192, 16384, -16384, -4096, -4096}, 2, 44100.0);
   double rate = 0.0;
   const auto x = read_ok(dir / "st.wav", rate);
   EXPECT_EQ(rate, 44100.0);
@@ -146,7 +93,7 @@ TEST(Readsf, FileShorterThanItsDataChunkIsReadAsFarAsItGoes) {
     std::vector<short> samples(frames);
     for (int i = 0; i < frames; ++i) samples[i] = static_cast<short>(i % 3000 * 10 - 15000);
     const std::string path = dir / "short.wav";
-    write_wav16(path, samples, 1, 8000.0);
+    write_sound<short>(path, samples, 1, 8000.0);
     // The data size of the canonical 44-byte header claims 10000 frames more than it holds.
     patch_u32(path, 40, static_cast<std::uint32_t>(2 * frames + 20000), true);
 
@@ -177,9 +124,9 @@ TEST(Readsf, ContainerSizePastTheEndOfTheFileIsReadAtOnce) {
     testsupport::ScratchDir dir;
     const std::string path = dir / c.name;
     if (c.aiff) {
-      write_aiff16(path, samples, 8000.0);
+      write_sound<short>(path, samples, 1, 8000.0, AF_FILE_AIFF);
     } else {
-      write_wav16(path, samples, 1, 8000.0);
+      write_sound<short>(path, samples, 1, 8000.0);
     }
     const auto size = c.size != 0 ? c.size : static_cast<std::uint32_t>(file_size(path));
     patch_u32(path, 4, size, !c.aiff);
@@ -199,14 +146,14 @@ TEST(Readsf, ChunkSizePastTheEndOfTheContainerIsCutToIt) {
   std::vector<short> samples(300, 2000);
   testsupport::ScratchDir dir;
   const std::string before = dir / "before.wav", after = dir / "after.wav";
-  write_wav16(before, samples, 1, 8000.0);
+  write_sound<short>(before, samples, 1, 8000.0);
   {
     std::fstream f(before, std::ios::in | std::ios::out | std::ios::binary);
     f.seekp(36);
     f.write("LIST", 4);  // the data chunk's id in the canonical header
   }
   patch_u32(before, 40, 0xFFFFFFFFu, true);
-  write_wav16(after, samples, 1, 8000.0);
+  write_sound<short>(after, samples, 1, 8000.0);
   {
     std::ofstream f(after, std::ios::binary | std::ios::app);
     f.write(
@@ -228,7 +175,7 @@ TEST(Readsf, ChunkSizePastTheEndOfTheContainerIsCutToIt) {
 
 TEST(Readsf, FileWithoutFramesGivesEmptySignal) {
   testsupport::ScratchDir dir;
-  write_wav16(dir / "empty.wav", {}, 1, 16000.0);
+  write_sound<short>(dir / "empty.wav", {}, 1, 16000.0);
   double rate = 0.0;
   const auto x = read_ok(dir / "empty.wav", rate);
   EXPECT_EQ(x.size(), 0);
@@ -243,13 +190,13 @@ TEST(Readsf, RefusalsReturnTheirFramedMessageAndCloseTheFile) {
   }
   std::vector<float> bad(100, 0.25f);
   bad[57] = std::numeric_limits<float>::quiet_NaN();
-  write_wav_float(dir / "nan.wav", bad, 8000.0);
+  write_sound<float>(dir / "nan.wav", bad, 1, 8000.0);
   std::vector<float> inf(2000, -0.5f);
   inf[1500] = std::numeric_limits<float>::infinity();
-  write_wav_float(dir / "inf.wav", inf, 8000.0);
+  write_sound<float>(dir / "inf.wav", inf, 1, 8000.0);
 
   // A WAV header claiming a sampling rate of 0 Hz (bytes 24..27 of the canonical header).
-  write_wav16(dir / "rate0.wav", std::vector<short>(64, 100), 1, 8000.0);
+  write_sound<short>(dir / "rate0.wav", std::vector<short>(64, 100), 1, 8000.0);
   {
     std::fstream f(dir / "rate0.wav", std::ios::in | std::ios::out | std::ios::binary);
     f.seekp(24);
@@ -266,9 +213,9 @@ TEST(Readsf, RefusalsReturnTheirFramedMessageAndCloseTheFile) {
 
   // Files cut inside their format chunk: the library took the missing rate bytes from its own
   // memory (two reads of one file gave two rates).
-  write_wav16(dir / "cut_fmt.wav", std::vector<short>(100, 1), 1, 8000.0);
+  write_sound<short>(dir / "cut_fmt.wav", std::vector<short>(100, 1), 1, 8000.0);
   std::filesystem::resize_file(dir / "cut_fmt.wav", 30);
-  write_aiff16(dir / "cut_comm.aiff", std::vector<short>(100, 1), 8000.0);
+  write_sound<short>(dir / "cut_comm.aiff", std::vector<short>(100, 1), 1, 8000.0, AF_FILE_AIFF);
   std::filesystem::resize_file(dir / "cut_comm.aiff", 30);
 
   struct Case {

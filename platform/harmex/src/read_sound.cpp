@@ -33,21 +33,6 @@ struct FileCloser {
   void operator()(AFfilehandle f) const { afCloseFile(f); }
 };
 
-// Frames to read: the announced count, bounded by what the bytes after the data offset can hold
-// when the header announces more (a file cut short): the library returns nothing at all for a
-// read that runs past the real end, not even the frames that are there. Without an announced
-// count, no bound.
-long long frames_in_file(AFfilehandle file, const std::string& path, AFframecount announced) {
-  if (announced <= 0) return std::numeric_limits<long long>::max();
-  const double frame_bytes = afGetFrameSize(file, AF_DEFAULT_TRACK, 0);
-  const AFfileoffset offset = afGetDataOffset(file, AF_DEFAULT_TRACK);
-  struct stat st {};
-  if (!(frame_bytes > 0.0) || offset < 0 || stat(path.c_str(), &st) != 0) return announced;
-  const double held = std::floor(static_cast<double>(st.st_size - offset) / frame_bytes);
-  return held < static_cast<double>(announced) ? std::max(0LL, static_cast<long long>(held))
-                                               : announced;
-}
-
 }  // namespace
 
 Sound read_sound(const std::string& path) {
@@ -78,7 +63,7 @@ Sound read_sound(const std::string& path) {
     throw fail("cannot convert its samples");
   }
   const AFframecount total = afGetFrameCount(file.get(), AF_DEFAULT_TRACK);
-  long long left = frames_in_file(file.get(), path, total);
+  long long left = audioview::frames_in_file(file.get(), path);
   // The announced length is only a hint: a damaged header may announce billions of frames. No
   // format stores a frame in less than a byte, so the file's size bounds what is reserved.
   std::error_code ec;
