@@ -31,6 +31,7 @@
 #include <array>
 #include <future>
 #include <string>
+#include <utility>
 
 #include "core/failure.h"
 #include "driver/check_cmdline.h"
@@ -125,9 +126,25 @@ struct F0Result {
   tessel::TesselMatrix<double> track;  // cleaned f0 (Hz)
   double median = 0.0;                 // median of the cleaned f0 (Hz)
 };
+// A curve of one value per sample. A computed curve holds its values. A reused one was read
+// through when its step reused it (every frame checked, its length counted), and its values are
+// read back only for a later step that computes from them (curve_values): a run that reuses
+// everything never holds the two longest files of the analysis.
+struct SampleCurve {
+  tessel::TesselVector<double> values;  // computed: the values; reused: empty
+  long size = 0;                        // number of values, either way
+  std::string file;                     // reused: the file that holds them ("" when computed)
+  const char* selection = "";           // reused: the selection that reads them back
+
+  void hold(tessel::TesselVector<double> v) {
+    values = std::move(v);
+    size = values.size();
+    file.clear();
+  }
+};
 struct EpochResult {
-  tessel::TesselVector<double> curve;  // one value per sample
-  int lpc_order = 0;                   // LpcOrder the later headers record
+  SampleCurve curve;
+  int lpc_order = 0;  // LpcOrder the later headers record
   bool computed = false;
 };
 struct VoicingResult {
@@ -136,7 +153,7 @@ struct VoicingResult {
   bool computed = false;
 };
 struct TransientResult {
-  tessel::TesselVector<double> curve;
+  SampleCurve curve;
   bool computed = false;
 };
 struct ZoneResult {

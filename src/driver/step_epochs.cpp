@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "driver/reuse.h"
+#include "driver/reused_curve.h"
 #include "driver/runstate.h"
 #include "epochs/analyserealloc.h"
 #include "epochs/ener.h"
@@ -11,7 +12,6 @@
 #include "epochs/fir_aligned.h"
 #include "epochs/frob.h"
 #include "epochs/messages.h"
-#include "sdif/EPCtovector.h"
 #include "sdif/datato1EPC.h"
 #include "sdif/sdif_signatures.h"
 
@@ -119,17 +119,18 @@ Expected<EpochResult> step_epochs(const RunContext& c, const F0Result& f0) {
   if (out.computed) {
     auto curve = epoch_curve(c, f0, out.lpc_order);
     if (!curve) return std::move(curve).error();
-    out.curve = std::move(curve).value();
+    out.curve.hold(std::move(curve).value());
     // An empty curve is refused before it is written, so that no later run reuses it.
-    if (out.curve.size() == 0) return step_failure(kEmptyCurve);
-    if (Status w = datato1EPC(out.curve, k1ECS, c.files.ecs, c.header(out.lpc_order)); !w)
+    if (out.curve.size == 0) return step_failure(kEmptyCurve);
+    if (Status w = datato1EPC(out.curve.values, k1ECS, c.files.ecs, c.header(out.lpc_order)); !w)
       return std::move(w).error();
     print_writing(c, c.files.ecs);
   } else {
     print_reading(c, c.files.ecs);
-    if (Status read = EPCtovector(c.files.ecs, out.curve, kSelEcs); !read)
-      return std::move(read).error();
-    if (out.curve.size() == 0) return step_failure(kEmptyCurve);
+    auto reused = reused_curve(c.files.ecs, kSelEcs);
+    if (!reused) return std::move(reused).error();
+    out.curve = std::move(reused).value();
+    if (out.curve.size == 0) return step_failure(kEmptyCurve);
   }
   return out;
 }

@@ -2,6 +2,7 @@
 #include <iostream>
 #include <string>
 
+#include "driver/curve_values.h"
 #include "driver/reuse.h"
 #include "driver/runstate.h"
 #include "driver/voicingcurve.h"
@@ -19,8 +20,11 @@ constexpr double kMarkValue = 4.0;  // the value every 1MRK/1PEM frame carries
 Status compute_marks(const RunContext& c, const F0Result& f0, const EpochResult& epochs,
                      const VoicingResult& voicing, const ZoneResult& zones,
                      const HeaderFacts& header, MarkResult& out) {
+  tessel::TesselVector<double> storage;
+  auto curve = curve_values(epochs.curve, storage);
+  if (!curve) return std::move(curve).error();
   tessel::TesselMatrix<double> marked_voiced, noise_zones;
-  const auto placed = markpositioning(epochs.curve, c.sr, f0.track, zones.voiced, zones.transient,
+  const auto placed = markpositioning(**curve, c.sr, f0.track, zones.voiced, zones.transient,
                                       f0.median, c.args.alpha_arg, c.args.beta_arg,
                                       c.args.gamma_arg, voicingcurve(voicing.coef, c.sr),
                                       c.args.voice_threshold_arg, marked_voiced, noise_zones);

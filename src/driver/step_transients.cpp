@@ -2,10 +2,10 @@
 #include <iostream>
 
 #include "driver/reuse.h"
+#include "driver/reused_curve.h"
 #include "driver/runstate.h"
 #include "epochs/analyserealloc.h"
 #include "epochs/messages.h"
-#include "sdif/EPCtovector.h"
 #include "sdif/datato1EPC.h"
 #include "sdif/sdif_signatures.h"
 
@@ -38,17 +38,18 @@ Expected<TransientResult> step_transients(
   if (out.computed) {
     auto curve = ahead != nullptr && ahead->valid() ? ahead->get() : transient_curve(c, f0);
     if (!curve) return std::move(curve).error();
-    out.curve = std::move(curve).value();
+    out.curve.hold(std::move(curve).value());
     // An empty curve is refused before it is written, so that no later run reuses it.
-    if (out.curve.size() == 0) return step_failure(kEmptyCurve);
-    if (Status w = datato1EPC(out.curve, k1ECL, c.files.ecl, header); !w)
+    if (out.curve.size == 0) return step_failure(kEmptyCurve);
+    if (Status w = datato1EPC(out.curve.values, k1ECL, c.files.ecl, header); !w)
       return std::move(w).error();
     print_writing(c, c.files.ecl);
   } else {
     print_reading(c, c.files.ecl);
-    if (Status read = EPCtovector(c.files.ecl, out.curve, kSelEcl); !read)
-      return std::move(read).error();
-    if (out.curve.size() == 0) return step_failure(kEmptyCurve);
+    auto reused = reused_curve(c.files.ecl, kSelEcl);
+    if (!reused) return std::move(reused).error();
+    out.curve = std::move(reused).value();
+    if (out.curve.size == 0) return step_failure(kEmptyCurve);
   }
   return out;
 }

@@ -2,6 +2,7 @@
 #include <iostream>
 #include <string>
 
+#include "driver/curve_values.h"
 #include "driver/reuse.h"
 #include "driver/runstate.h"
 #include "driver/transientzones.h"
@@ -58,8 +59,10 @@ Status transient_zones(const RunContext& c, const TransientResult& transients,
     std::cout << "\nCalculating transitoires zones with the threshold : "
               << c.args.trans_threshold_arg << std::endl;
   }
-  out.transient =
-      transientzones(transients.curve, c.sr, c.args.trans_threshold_arg, c.signal.size());
+  tessel::TesselVector<double> storage;
+  auto curve = curve_values(transients.curve, storage);
+  if (!curve) return std::move(curve).error();
+  out.transient = transientzones(**curve, c.sr, c.args.trans_threshold_arg, c.signal.size());
   return write_zones(c, out.transient, c.files.tra, kZoneTransient, header);
 }
 
@@ -69,7 +72,7 @@ Expected<ZoneResult> step_zones(const RunContext& c, const VoicingResult& voicin
                                 const TransientResult& transients, const EpochResult& epochs,
                                 const HeaderFacts& header) {
   ZoneResult out;
-  if (Status v = voiced_zones(c, voicing, epochs.curve.size(), header, out); !v)
+  if (Status v = voiced_zones(c, voicing, epochs.curve.size, header, out); !v)
     return std::move(v).error();
   if (Status t = transient_zones(c, transients, header, out); !t) return std::move(t).error();
   return out;

@@ -3,7 +3,8 @@
 // stored header that decides reuse) and as the converter reads them (whole file, marks, zones).
 // A failure handed back or a ConvertError is the normal refusal. Besides crashes, the harness
 // aborts when a reader breaks its promise about a refused file: a failure must carry a message
-// and status 1 and leave the caller's data untouched; a ConvertError must name the file.
+// and status 1 and leave the caller's data untouched; a ConvertError must name the file. The
+// curve's row count (what a reused curve is checked with) must agree with the curve read whole.
 #include <cstdint>
 #include <string>
 
@@ -13,6 +14,7 @@
 #include "driver/reuse.h"
 #include "driver/runstate.h"
 #include "fuzz_file.h"
+#include "sdif/EPCrows.h"
 #include "sdif/EPCtovector.h"
 #include "sdif/MRKsegtomatrix.h"
 #include "sdif/sdiftomatrix.h"
@@ -53,6 +55,15 @@ void read_as_analysis(const std::string& path) {
     if (!s && (v.size() != 1 || v[0] != kUntouched)) {
       fuzz_fail("EPCtovector: a refused file changed the caller's vector");
     }
+    // A reused curve is only read through: it must be refused exactly when its values would be,
+    // with the same message, and otherwise have their number.
+    long rows = -1;
+    const Status through = EPCrows(path, rows, sel);
+    if (static_cast<bool>(through) != static_cast<bool>(s))
+      fuzz_fail("EPCrows and EPCtovector disagree on whether the file reads");
+    if (s && rows != v.size()) fuzz_fail("EPCrows counts other rows than EPCtovector reads");
+    if (!s && (through.error().text != s.error().text || rows != -1))
+      fuzz_fail("EPCrows refuses the file otherwise than EPCtovector");
   }
   TesselMatrix<double> zones(1, 1, kUntouched);
   const Status s = MRKsegtomatrix(path, zones, "1MRK", "1BEG", "1END");
