@@ -12,12 +12,8 @@ Status datato1EPC(const tessel::TesselVector<double>& data_v, SdifSignature matr
 
   SdifHeaderOptions header;
   header.declare_epc = true;
+  // One frame at time 0 holding the whole curve, converted to float32 as it is written.
   return write_analysis_file(filename, facts, header, [&](SDIFEntity& entity) {
-    SDIFMatrix m = SDIFMatrix::Unset(matrix_sig, static_cast<int>(n), 1, eFloat4);
-    m.SetCol(0, data_v.data());
-    SDIFFrame frame;
-    frame.SetHeader(k1EPC, 0, 0.0);
-    frame.AddMatrix(std::move(m));
-    frame.Write(entity);
+    entity.WriteColumnFrame(k1EPC, 0, 0.0, matrix_sig, data_v.data(), n);
   });
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <vector>
 
 #include "lumbra/lumbra.h"
 #include "lumbra_test_util.h"
@@ -219,6 +220,60 @@ TEST(LumbraWrite, RefusesWhatWouldMakeANonStandardFile) {
   SDIFFrame unopened;
   SDIFEntity closed;
   EXPECT_THROW(unopened.Write(closed), SDIFFileError);
+}
+
+// A column written straight from the values is the file a frame holding the same matrix makes,
+// through zero rows, padding, the conversion's rounding and special values, and more rows than
+// one conversion chunk holds; and it keeps the frame writer's refusals.
+TEST(LumbraWrite, ColumnFrameIsTheFrameOfTheSameMatrix) {
+  testsupport::ScratchDir dir;
+  const SdifSignature frame_sig = SdifSignatureConst('1', 'E', 'P', 'C');
+  const SdifSignature matrix_sig = SdifSignatureConst('1', 'E', 'C', 'S');
+  for (const int rows : {0, 1, 2, 3, 16384, 16385, 40001}) {
+    SCOPED_TRACE(std::to_string(rows) + " rows");
+    std::vector<double> v(static_cast<std::size_t>(rows));
+    for (int i = 0; i < rows; ++i) v[static_cast<std::size_t>(i)] = std::sin(0.37 * i) / 3.0;
+    if (rows > 3) {
+      v[1] = std::nan("");
+      v[2] = -std::numeric_limits<double>::infinity();
+      v[3] = 1e300;  // beyond float: infinity either way
+    }
+    const std::string by_frame = dir / "frame.sdif", by_column = dir / "column.sdif";
+    {
+      SDIFEntity e;
+      ASSERT_TRUE(e.OpenWrite(by_frame));
+      SDIFFrame f;
+      f.SetHeader(frame_sig, 0, 0.25);
+      SDIFMatrix m(matrix_sig, rows, 1, eFloat4);
+      m.SetCol(0, v.data());
+      f.AddMatrix(std::move(m));
+      const std::size_t n = f.Write(e);
+      e.Close();
+      SDIFEntity c;
+      ASSERT_TRUE(c.OpenWrite(by_column));
+      EXPECT_EQ(c.WriteColumnFrame(frame_sig, 0, 0.25, matrix_sig, v.data(), rows), n);
+      c.Close();
+    }
+    EXPECT_EQ(lumbratest::ReadFile(by_column), lumbratest::ReadFile(by_frame));
+  }
+
+  SDIFEntity e;
+  ASSERT_TRUE(e.OpenWrite(dir / "r.sdif"));
+  const double one = 1.0;
+  e.WriteColumnFrame(frame_sig, 0, 1.0, matrix_sig, &one, 1);
+  EXPECT_THROW(e.WriteColumnFrame(frame_sig, 0, 0.5, matrix_sig, &one, 1), SDIFFileError)
+      << "time going back";
+  EXPECT_THROW(e.WriteColumnFrame(frame_sig, 0, std::nan(""), matrix_sig, &one, 1), SDIFFileError);
+  EXPECT_THROW(e.WriteColumnFrame(e1NVT, 0, 1.0, matrix_sig, &one, 1), SDIFFileError);
+  EXPECT_THROW(
+      e.WriteColumnFrame(frame_sig, 0, 1.0, SdifSignatureConst('1', ' ', 'X', 'X'), &one, 1),
+      SDIFUnDefined);
+  EXPECT_THROW(e.WriteColumnFrame(frame_sig, 0, 1.0, matrix_sig, &one, 600000000), SDIFFileError)
+      << "more than the 32-bit size field holds";
+  e.Close();
+  EXPECT_TRUE(SdifCheckFileFormat(dir / "r.sdif"));
+  SDIFEntity closed;
+  EXPECT_THROW(closed.WriteColumnFrame(frame_sig, 0, 0.0, matrix_sig, &one, 1), SDIFFileError);
 }
 
 TEST(LumbraWrite, NameValueEntriesThatWouldBreakTheTableAreRefused) {

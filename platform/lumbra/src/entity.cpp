@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -385,6 +387,45 @@ struct SDIFEntity::Impl {
     }
   }
 
+  void WriteFrameHeader(SdifSignature sig, std::int64_t size, double time, std::uint32_t stream,
+                        std::size_t matrices) {
+    unsigned char h[kFrameHeaderBytes];
+    lumbra_detail::StoreBE32(h, sig);
+    lumbra_detail::StoreBE32(h + 4, static_cast<std::uint32_t>(size));
+    lumbra_detail::StoreBEDouble(h + 8, time);
+    lumbra_detail::StoreBE32(h + 16, stream);
+    lumbra_detail::StoreBE32(h + 20, static_cast<std::uint32_t>(matrices));
+    WriteBytes(h, sizeof h);
+  }
+
+  void WriteMatrixHeader(SdifSignature sig, std::uint32_t type, int rows, int cols) {
+    unsigned char mh[kMatrixHeaderBytes];
+    lumbra_detail::StoreBE32(mh, sig);
+    lumbra_detail::StoreBE32(mh + 4, type);
+    lumbra_detail::StoreBE32(mh + 8, static_cast<std::uint32_t>(rows));
+    lumbra_detail::StoreBE32(mh + 12, static_cast<std::uint32_t>(cols));
+    WriteBytes(mh, sizeof mh);
+  }
+
+  // The checks of a data frame about to be written at time: signature, finite time, order.
+  void CheckFrameToWrite(SdifSignature sig, double time) const {
+    if (!SdifSignatureIsValid(sig)) {
+      throw SDIFUnDefined(path + ": invalid frame signature " + lumbra_detail::SigForMessage(sig));
+    }
+    if (IsHeaderSignature(sig)) {
+      throw SDIFFileError(path + ": header frames are written by OpenWrite, not as data");
+    }
+    if (!std::isfinite(time)) {
+      throw SDIFFileError(path + ": frame " + lumbra_detail::SigForMessage(sig) +
+                          ": time is not a finite number");
+    }
+    if (data_written && time < last_time) {
+      throw SDIFFileError(path + ": frame " + lumbra_detail::SigForMessage(sig) + " at " +
+                          std::to_string(time) + " s would come after a frame at " +
+                          std::to_string(last_time) + " s: frame times must not decrease");
+    }
+  }
+
   std::size_t WriteFrame(const SDIFFrame& f) {
     const std::int64_t size = f.SizeField();
     if (size > kSdifMaxFrameSize) {
@@ -392,22 +433,11 @@ struct SDIFEntity::Impl {
                           std::to_string(size) +
                           " bytes does not fit the format's 32-bit size field");
     }
-    unsigned char h[kFrameHeaderBytes];
-    lumbra_detail::StoreBE32(h, f.GetSignature());
-    lumbra_detail::StoreBE32(h + 4, static_cast<std::uint32_t>(size));
-    lumbra_detail::StoreBEDouble(h + 8, f.GetTime());
-    lumbra_detail::StoreBE32(h + 16, f.GetStreamID());
-    lumbra_detail::StoreBE32(h + 20, static_cast<std::uint32_t>(f.GetNbMatrix()));
-    WriteBytes(h, sizeof h);
+    WriteFrameHeader(f.GetSignature(), size, f.GetTime(), f.GetStreamID(), f.GetNbMatrix());
     std::vector<unsigned char> chunk;
     for (std::size_t i = 0; i < f.GetNbMatrix(); ++i) {
       const SDIFMatrix& m = f.GetMatrix(i);
-      unsigned char mh[kMatrixHeaderBytes];
-      lumbra_detail::StoreBE32(mh, m.GetSignature());
-      lumbra_detail::StoreBE32(mh + 4, m.GetType());
-      lumbra_detail::StoreBE32(mh + 8, static_cast<std::uint32_t>(m.GetNbRows()));
-      lumbra_detail::StoreBE32(mh + 12, static_cast<std::uint32_t>(m.GetNbCols()));
-      WriteBytes(mh, sizeof mh);
+      WriteMatrixHeader(m.GetSignature(), m.GetType(), m.GetNbRows(), m.GetNbCols());
       const auto& data = m.Data();
       const std::size_t es = SdifSizeofDataType(m.GetType());
       if (es == 1 || std::endian::native == std::endian::big) {
@@ -548,25 +578,52 @@ std::size_t SDIFFrame::Write(SDIFEntity& entity) const {
   if (d.mode != SDIFEntity::Impl::Mode::kWrite) {
     throw SDIFFileError("SDIFFrame::Write: the entity is not open for writing");
   }
-  if (!SdifSignatureIsValid(sig_)) {
-    throw SDIFUnDefined(d.path + ": invalid frame signature " + lumbra_detail::SigForMessage(sig_));
-  }
-  if (IsHeaderSignature(sig_)) {
-    throw SDIFFileError(d.path + ": header frames are written by OpenWrite, not as data");
-  }
-  if (!std::isfinite(time_)) {
-    throw SDIFFileError(d.path + ": frame " + lumbra_detail::SigForMessage(sig_) +
-                        ": time is not a finite number");
-  }
-  if (d.data_written && time_ < d.last_time) {
-    throw SDIFFileError(d.path + ": frame " + lumbra_detail::SigForMessage(sig_) + " at " +
-                        std::to_string(time_) + " s would come after a frame at " +
-                        std::to_string(d.last_time) + " s: frame times must not decrease");
-  }
+  d.CheckFrameToWrite(sig_, time_);
   const std::size_t n = d.WriteFrame(*this);
   d.data_written = true;
   d.last_time = time_;
   return n;
+}
+
+std::size_t SDIFEntity::WriteColumnFrame(SdifSignature frame_sig, std::uint32_t stream, double time,
+                                         SdifSignature matrix_sig, const double* values,
+                                         std::int64_t rows) {
+  Impl& d = *impl_;
+  if (d.mode != Impl::Mode::kWrite) {
+    throw SDIFFileError("WriteColumnFrame: the entity is not open for writing");
+  }
+  if (!SdifSignatureIsValid(matrix_sig)) {
+    throw SDIFUnDefined(d.path + ": invalid matrix signature " +
+                        lumbra_detail::SigForMessage(matrix_sig));
+  }
+  d.CheckFrameToWrite(frame_sig, time);
+  const std::int64_t data = rows * static_cast<std::int64_t>(sizeof(float));
+  const std::int64_t padded = data + lumbra_detail::Padding8(data);
+  const std::int64_t size = 16 + static_cast<std::int64_t>(kMatrixHeaderBytes) + padded;
+  if (rows < 0 || rows > 2147483647 || size > kSdifMaxFrameSize) {
+    throw SDIFFileError(d.path + ": frame " + lumbra_detail::SigForMessage(frame_sig) + " of " +
+                        std::to_string(rows) + " rows does not fit the format's 32-bit size field");
+  }
+  d.WriteFrameHeader(frame_sig, size, time, stream, 1);
+  d.WriteMatrixHeader(matrix_sig, eFloat4, static_cast<int>(rows), 1);
+  // Converted and put in file order a chunk at a time: the values are never copied whole.
+  constexpr std::size_t kChunkRows = kSwapChunkBytes / sizeof(float);
+  unsigned char chunk[kSwapChunkBytes];
+  for (std::int64_t at = 0; at < rows;) {
+    const auto n = static_cast<std::size_t>(
+        std::min<std::int64_t>(static_cast<std::int64_t>(kChunkRows), rows - at));
+    for (std::size_t k = 0; k < n; ++k) {
+      lumbra_detail::StoreBE32(chunk + 4 * k,
+                               std::bit_cast<std::uint32_t>(static_cast<float>(values[at + k])));
+    }
+    d.WriteBytes(chunk, 4 * n);
+    at += static_cast<std::int64_t>(n);
+  }
+  static constexpr unsigned char kZeros[8] = {};
+  d.WriteBytes(kZeros, static_cast<std::size_t>(padded - data));
+  d.data_written = true;
+  d.last_time = time;
+  return static_cast<std::size_t>(8 + size);
 }
 
 bool SDIFEntity::OpenRead(const std::string& path) {

@@ -490,6 +490,13 @@ class SDIFEntity {
   // read (the file changed since).
   void ReadMatrixRows(const SDIFMatrixHeader& m, int first, int count, SDIFMatrix& out);
 
+  // Writes a data frame of one matrix: rows x 1 float32 elements, values converted as
+  // SDIFMatrix::SetCol converts them. The bytes are those of an SDIFFrame holding that matrix,
+  // written without making it (no copy of the values is held). Throws as SDIFFrame::Write, and
+  // SDIFUnDefined on an invalid matrix signature.
+  std::size_t WriteColumnFrame(SdifSignature frame_sig, std::uint32_t stream, double time,
+                               SdifSignature matrix_sig, const double* values, std::int64_t rows);
+
   // True when no frame is left to read.
   bool eof() const;
 
