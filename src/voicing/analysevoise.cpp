@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <map>
 #include <optional>
 #include <vector>
 
@@ -32,19 +31,42 @@ struct Window {
   double sum_sq = 0.0;  // sum of its squares
 };
 
-const Window& window_of(std::map<int, Window>& cache, int length) {
-  auto [it, fresh] = cache.try_emplace(length);
-  if (fresh) {
-    const tessel::TesselVector<double> bw = tessel::sig_proc::blackman(length);
-    Window& win = it->second;
-    win.w.assign(bw.data(), bw.data() + bw.size());
-    for (const double v : win.w) {
-      win.sum += v;
-      win.sum_sq += v * v;
-    }
+Window window_of(int length) {
+  const tessel::TesselVector<double> bw = tessel::sig_proc::blackman(length);
+  Window win;
+  win.w.assign(bw.data(), bw.data() + bw.size());
+  for (const double v : win.w) {
+    win.sum += v;
+    win.sum_sq += v * v;
   }
-  return it->second;
+  return win;
 }
+
+// The windows of every length the frames use, made once for all threads (split across them).
+class WindowSet {
+ public:
+  template <class Frames>
+  WindowSet(const Frames& frames, int threads) {
+    for (const auto& fr : frames) lengths_.push_back(fr.length);
+    std::sort(lengths_.begin(), lengths_.end());
+    lengths_.erase(std::unique(lengths_.begin(), lengths_.end()), lengths_.end());
+    windows_.resize(lengths_.size());
+    tessel::parallel::parallel_for(
+        static_cast<long>(lengths_.size()), 8,
+        [&](long begin, long end, int) {
+          for (long i = begin; i < end; ++i) windows_[i] = window_of(lengths_[i]);
+        },
+        threads);
+  }
+  const Window& of(int length) const {
+    const auto it = std::lower_bound(lengths_.begin(), lengths_.end(), length);
+    return windows_[static_cast<std::size_t>(it - lengths_.begin())];
+  }
+
+ private:
+  std::vector<int> lengths_;
+  std::vector<Window> windows_;
+};
 
 // One analysis frame after selection: 1-based centre, odd window length, f0 in Hz.
 struct Frame {
@@ -124,7 +146,6 @@ std::vector<Frame> frame_plan(const F0Series& track, double sr, double length) {
 // What one thread reuses from frame to frame.
 struct FrameScratch {
   std::optional<Failure> failure;  // the first failure met by this thread
-  std::map<int, Window> windows;
   SpectreWorkspace ws;
   std::vector<double> windowed, magnitude;
   std::vector<double> peak_hz, harmonic_energy, band_energy, ratio, edge_bin;
@@ -137,13 +158,12 @@ struct FrameResult {
 
 // Voicing coefficient and cut-off frequency of one frame of the signal x at sr Hz; a frame
 // with no harmonic below fcmax gives 0 and 0. A failure of the spectrum is kept in sc.
-FrameResult analyse_frame(const Frame& fr, const double* x, double sr, double fcmax,
-                          FrameScratch& sc) {
+FrameResult analyse_frame(const Frame& fr, const Window& win, const double* x, double sr,
+                          double fcmax, FrameScratch& sc) {
   const double half_sr = sr * 0.5;
   const int L = fr.length;
   const int half = (L - 1) / 2;
   const int n = pow2_above(L);  // FFT size
-  const Window& win = window_of(sc.windows, L);
 
   sc.windowed.resize(static_cast<size_t>(L));
   const double* seg = x + (fr.centre - 1 - half);  // 0-based start of the frame
@@ -214,13 +234,15 @@ Status analyse_frames(const std::vector<Frame>& frames, const double* x, double 
   const long nframes = static_cast<long>(frames.size());
   const int threads = tessel::parallel::thread_count();
   std::vector<FrameScratch> scratch(static_cast<size_t>(threads));
+  const WindowSet windows(frames, threads);
   constexpr long kFramesPerChunk = 64;
   tessel::parallel::parallel_for(
       nframes, kFramesPerChunk,
       [&](long begin, long end, int worker) {
         FrameScratch& sc = scratch[static_cast<size_t>(worker)];
         for (long i = begin; i < end; ++i) {
-          const FrameResult r = analyse_frame(frames[i], x, sr, fcmax, sc);
+          const FrameResult r =
+              analyse_frame(frames[i], windows.of(frames[i].length), x, sr, fcmax, sc);
           coefficient(i) = r.coefficient;
           cut(i) = r.cutoff;
         }
