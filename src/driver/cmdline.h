@@ -5,7 +5,8 @@
 
 // Package name and version printed by the help and the version output.
 inline constexpr const char* CMDLINE_PARSER_PACKAGE = "glotmark";
-inline constexpr const char* CMDLINE_PARSER_VERSION = GLOTMARK_VERSION;  // project(VERSION) in CMake
+inline constexpr const char* CMDLINE_PARSER_VERSION =
+    GLOTMARK_VERSION;  // project(VERSION) in CMake
 
 // Clears args_info, then fills it from argv with getopt_long. Returns 0 on success, 1 after
 // printing the reason to standard error for a duplicate option, an unknown option, a missing

@@ -17,6 +17,7 @@
 #include "driver/write_history.h"
 #include "lumbra/lumbra.h"
 #include "sound/readsf.h"
+#include "sound/scansf.h"
 #include "sound/sound_fingerprint.h"
 #include "tessel/tessel_parallel.h"
 
@@ -89,17 +90,40 @@ RunContext context_of(const AnalysisRequest& q) {
   return c;
 }
 
-// Loads the sound into c; a sound that cannot be read fails before anything is on disk.
+// True unless the files of every step that computes from the samples (epochs, voicing,
+// transients) are there to be reused and none of these steps is asked for: a run that will
+// most likely reuse them all only scans the sound.
+bool samples_needed(const RunContext& c) {
+  for (const int step : {kStepEpochs, kStepVoicing, kStepTransients})
+    if (c.requested[step]) return true;
+  for (const std::string* file : {&c.files.ecs, &c.files.vun, &c.files.vuf, &c.files.ecl}) {
+    struct stat st {};
+    if (::stat(file->c_str(), &st) != 0) return true;
+  }
+  return false;
+}
+
+// Loads the sound into c (or scans it: samples_needed); a sound that cannot be read fails
+// before anything is on disk.
 Status load_sound(RunContext& c, AnalysisOutcome& outcome) {
   if (c.verbose) std::cout << "\nOpenning " << c.sound_path << std::endl;
-  auto sound = readsf(c.sound_path, c.sr);
-  if (!sound) return std::move(sound).error();
-  c.signal = std::move(sound).value();
+  if (samples_needed(c)) {
+    auto sound = readsf(c.sound_path, c.sr);
+    if (!sound) return std::move(sound).error();
+    c.frames = sound->size();
+    c.fingerprint =
+        sound_fingerprint({sound->data(), static_cast<std::size_t>(sound->size())}, c.sr);
+    c.sound = std::make_shared<const SoundSamples>(std::move(sound).value());
+  } else {
+    auto scan = scansf(c.sound_path, c.sr);
+    if (!scan) return std::move(scan).error();
+    c.frames = scan->frames;
+    c.fingerprint = scan->fingerprint;
+    c.sound = std::make_shared<const SoundSamples>(c.sound_path, c.fingerprint, c.sr);
+  }
   outcome.history_due = true;
-  if (c.signal.size() == 0) return step_failure(kNoSamples);
-  c.duration = (c.signal.size() - 1) / c.sr;
-  c.fingerprint =
-      sound_fingerprint({c.signal.data(), static_cast<std::size_t>(c.signal.size())}, c.sr);
+  if (c.frames == 0) return step_failure(kNoSamples);
+  c.duration = (c.frames - 1) / c.sr;
   if (c.verbose) {
     std::cout << " Frequency rate : " << c.sr << std::endl;
     std::cout << " Length (seconds) : " << c.duration << std::endl;
@@ -145,7 +169,7 @@ Status run_steps(const AnalysisRequest& q, AnalysisOutcome& outcome) {
   }
   if (Status loaded = load_sound(c, outcome); !loaded) return loaded;
   outcome.results.sr = c.sr;
-  outcome.results.frames = static_cast<std::size_t>(c.signal.size());
+  outcome.results.frames = static_cast<std::size_t>(c.frames);
   outcome.results.duration = c.duration;
   const std::string script =
       helper_path(c.program_dir, kCreateDirScript).value_or(c.program_dir + kCreateDirScript);

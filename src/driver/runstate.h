@@ -30,12 +30,14 @@
 
 #include <array>
 #include <future>
+#include <memory>
 #include <string>
 #include <utility>
 
 #include "core/failure.h"
 #include "driver/check_cmdline.h"
 #include "driver/cmdline.h"
+#include "driver/sound_samples.h"
 #include "sdif/header_keys.h"
 #include "tessel/tessel.h"
 
@@ -104,10 +106,16 @@ struct RunContext {
   std::string f0_path;      // resolved -I file ("" without -I)
   FileSet files;
 
-  tessel::TesselVector<double> signal;
-  double sr = 0.0;          // sampling rate (Hz)
-  double duration = 0.0;    // (samples - 1) / sr (s)
-  std::string fingerprint;  // sound_fingerprint() of signal and sr, stored in every header
+  std::shared_ptr<const SoundSamples> sound;  // the samples, through samples()
+  long frames = 0;                            // samples in the sound
+  double sr = 0.0;                            // sampling rate (Hz)
+  double duration = 0.0;                      // (samples - 1) / sr (s)
+  std::string fingerprint;  // sound_fingerprint() of the samples and sr, in every header
+
+  // The samples of the sound (read on this first call when the run only scanned the sound).
+  [[nodiscard]] Expected<const tessel::TesselVector<double>*> samples() const {
+    return sound->get();
+  }
 
   // What the headers of this run record, with the LPC order lpc_order (the record's own
   // before step 2, the order step 2 used after it).

@@ -42,16 +42,20 @@ Expected<TesselVector<double>> energy_curve(const RunContext& c, double f0_media
   const TesselVector<double> b = fir1(kSmoothingOrder, TesselVector<double>{wn}, 1);
   // The staircase has one value per signal sample; it is smoothed block by block.
   const long first = static_cast<long>(std::round(0.5 * b.size())) - 1;
-  const long last = c.signal.size() - static_cast<long>(std::floor(0.5 * b.size())) - 1;
-  return ::energy_curve(c.signal, c.sr, window_s, hop_s, b, first, last - first + 1);
+  const long last = c.frames - static_cast<long>(std::floor(0.5 * b.size())) - 1;
+  auto signal = c.samples();
+  if (!signal) return std::move(signal).error();
+  return ::energy_curve(**signal, c.sr, window_s, hop_s, b, first, last - first + 1);
 }
 
 // Frobenius-norm values placed on the sample grid: value i of frob belongs to sample
 // round(t0 sr) - 1 + i, t0 its first time; zeros before. order receives the order used.
 Expected<TesselVector<double>> frobenius_curve(const RunContext& c, double f0_median, int& order) {
-  long first = 0, last = c.signal.size() - 1;
+  long first = 0, last = c.frames - 1;
   order = c.opts.lpc_order;
-  const auto values = frob(c.signal, c.sr, first, last, TesselVector<double>{f0_median}, order);
+  auto signal = c.samples();
+  if (!signal) return std::move(signal).error();
+  const auto values = frob(**signal, c.sr, first, last, TesselVector<double>{f0_median}, order);
   if (!values) return values.error();
   TesselVector<double> curve;
   if (values->size() == 0) return curve;
@@ -65,7 +69,9 @@ Expected<TesselVector<double>> realloc_curve(const RunContext& c, const F0Result
   if (!(c.sr > 2.0 * kReallocHighPassHz)) return step_failure(epochs_msg::kReallocRateTooLow);
   TesselVector<double> curve, concentration;
   double scale = 0.0, ref_concentration = 0.0;
-  analyserealloc(c.signal, c.sr, f0.track, 0, curve, concentration, scale, ref_concentration,
+  auto signal = c.samples();
+  if (!signal) return std::move(signal).error();
+  analyserealloc(**signal, c.sr, f0.track, 0, curve, concentration, scale, ref_concentration,
                  false);
   return curve;
 }

@@ -22,7 +22,9 @@ Expected<tessel::TesselVector<double>> transient_curve(const RunContext& c, cons
   if (!(c.sr > 2.0 * kReallocHighPassHz)) return step_failure(epochs_msg::kReallocRateTooLow);
   tessel::TesselVector<double> curve, concentration;
   double scale = 0.0, ref_concentration = 0.0;
-  analyserealloc(c.signal, c.sr, f0.track, kTransientMode, curve, concentration, scale,
+  auto signal = c.samples();
+  if (!signal) return std::move(signal).error();
+  analyserealloc(**signal, c.sr, f0.track, kTransientMode, curve, concentration, scale,
                  ref_concentration, false);
   return curve;
 }

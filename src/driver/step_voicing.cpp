@@ -50,7 +50,9 @@ Expected<VoicingTracks> voicing_tracks(const RunContext& c, const F0Result& f0) 
   const double half_sr = c.sr * 0.5;
   double fcmax = c.opts.cutoff_cap_hz ? std::min(*c.opts.cutoff_cap_hz, half_sr) : half_sr;
   VoicingTracks t;
-  if (Status done = analysevoise(c.signal, c.sr, f0.track, t.coef, t.cutoff, fcmax); !done)
+  auto signal = c.samples();
+  if (!signal) return std::move(signal).error();
+  if (Status done = analysevoise(**signal, c.sr, f0.track, t.coef, t.cutoff, fcmax); !done)
     return std::move(done).error();
   return t;
 }

@@ -41,8 +41,8 @@ Status voiced_zones(const RunContext& c, const VoicingResult& voicing, long epoc
     std::cout << "\nCalculating voiced/unvoiced zones with the threshold : "
               << c.args.voice_threshold_arg << std::endl;
   }
-  voicedzones(voicing.coef, c.sr, c.args.voice_threshold_arg, c.signal.size(), epoch_samples,
-              out.voiced, out.unvoiced);
+  voicedzones(voicing.coef, c.sr, c.args.voice_threshold_arg, c.frames, epoch_samples, out.voiced,
+              out.unvoiced);
   if (Status w = write_zones(c, out.voiced, c.files.voi, kZoneVoiced, header); !w)
     return std::move(w).error();
   return write_zones(c, out.unvoiced, c.files.uvi, kZoneUnvoiced, header);
@@ -62,7 +62,7 @@ Status transient_zones(const RunContext& c, const TransientResult& transients,
   tessel::TesselVector<double> storage;
   auto curve = curve_values(transients.curve, storage);
   if (!curve) return std::move(curve).error();
-  out.transient = transientzones(**curve, c.sr, c.args.trans_threshold_arg, c.signal.size());
+  out.transient = transientzones(**curve, c.sr, c.args.trans_threshold_arg, c.frames);
   return write_zones(c, out.transient, c.files.tra, kZoneTransient, header);
 }
 

@@ -14,6 +14,8 @@
 
 #include "run_program.h"
 #include "sound/readsf.h"
+#include "sound/scansf.h"
+#include "sound/sound_fingerprint.h"
 #include "sound_files.h"
 
 namespace {
@@ -241,6 +243,38 @@ TEST(Readsf, RefusalsReturnTheirFramedMessageAndCloseTheFile) {
     EXPECT_TRUE(std::regex_search(read.error().text, std::regex(c.message))) << read.error().text;
     EXPECT_EQ(read.error().text.substr(read.error().text.size() - 1), "\n");
     EXPECT_EQ(open_descriptors(), before);
+    // The scan that stands for the read in a run that reuses everything refuses it alike.
+    const auto scan = scansf(c.path, rate);
+    ASSERT_FALSE(scan.ok());
+    EXPECT_EQ(scan.error().text, read.error().text);
+    EXPECT_EQ(open_descriptors(), before);
+  }
+}
+
+// The scan gives the length and fingerprint of the samples the read gives, for every sample
+// format the analysis meets (stereo mixed down, float, a file cut short, no frames at all).
+TEST(Scansf, LengthAndFingerprintAreThoseOfTheSamplesRead) {
+  testsupport::ScratchDir dir;
+  std::vector<short> pcm(5001);
+  for (std::size_t i = 0; i < pcm.size(); ++i) pcm[i] = static_cast<short>((i * 37) % 20000 - 9000);
+  write_sound<short>(dir / "pcm.wav", pcm, 1, 16000.0);
+  write_sound<short>(dir / "stereo.wav", std::vector<short>(pcm.begin(), pcm.end() - 1), 2, 8000.0);
+  std::vector<float> fl(2049);
+  for (std::size_t i = 0; i < fl.size(); ++i) fl[i] = std::sin(0.3f * static_cast<float>(i));
+  write_sound<float>(dir / "float.wav", fl, 1, 44100.0);
+  write_sound<short>(dir / "cut.wav", pcm, 1, 16000.0);
+  std::filesystem::resize_file(dir / "cut.wav", file_size(dir / "cut.wav") - 1001);
+  write_sound<short>(dir / "empty.wav", {}, 1, 16000.0);
+  for (const char* name : {"pcm.wav", "stereo.wav", "float.wav", "cut.wav", "empty.wav"}) {
+    SCOPED_TRACE(name);
+    double read_rate = 0.0, scan_rate = 0.0;
+    const auto x = read_ok(dir / name, read_rate);
+    const auto scan = scansf(dir / name, scan_rate);
+    ASSERT_TRUE(scan.ok()) << scan.error().text;
+    EXPECT_EQ(scan_rate, read_rate);
+    EXPECT_EQ(scan->frames, x.size());
+    EXPECT_EQ(scan->fingerprint,
+              sound_fingerprint({x.data(), static_cast<std::size_t>(x.size())}, read_rate));
   }
 }
 

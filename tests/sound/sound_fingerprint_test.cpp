@@ -1,6 +1,7 @@
 // The fingerprint of a sound: the same samples give the same text, any change another.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <regex>
 #include <set>
@@ -47,6 +48,22 @@ TEST(SoundFingerprint, EverySmallChangeGivesAnotherHash) {
   negated_zero[7] = -0.0;
   hashes.insert(hash_of(negated_zero));
   EXPECT_EQ(hashes.size(), 10u);
+}
+
+// A reader that does not keep the samples hands them over in blocks: any cut gives the text of
+// the whole, including cuts inside a group of four and empty blocks.
+TEST(SoundFingerprint, BlocksGiveTheTextOfTheWhole) {
+  const std::vector<double> x = tone(1031);
+  const std::string whole = sound_fingerprint(x, 22050.0);
+  for (const std::size_t block : {1u, 2u, 3u, 5u, 1024u, 1031u, 4000u}) {
+    SoundFingerprinter f;
+    for (std::size_t at = 0; at < x.size(); at += block) {
+      f.add({x.data() + at, std::min(block, x.size() - at)});
+      f.add({});
+    }
+    EXPECT_EQ(f.text(22050.0), whole) << "blocks of " << block;
+  }
+  EXPECT_EQ(SoundFingerprinter().text(8000.0), sound_fingerprint({}, 8000.0));
 }
 
 }  // namespace
