@@ -126,6 +126,7 @@ void check(double sr, const Options& o) {
 // windowed by a Hann of half-width kSpan: the weights for a fractional offset delta in [-1, 1]
 // take three sines and cosines, the rest comes from angle sums.
 constexpr int kSpan = kSincHalf + 1;
+constexpr int kMaxRefineReach = 16;  // lags the refinement may move a period, at most
 class LagInterpolator {
  public:
   LagInterpolator() {
@@ -274,7 +275,7 @@ void plan_windows(Plan& p, long m, double sr, const Options& o) {
   p.hp_half = (p.w_short + static_cast<long>(kRingPeriods * p.short_lag_max)) / 2 + 4;
   p.hp_settle = std::lround(kHighPassSettleS * fs);
   p.hp_lowest = kHighPassRatio * fs / p.short_lag_max;
-  p.pad = p.w + p.lag_top + kSincHalf + 8 + p.hp_half + p.hp_settle;
+  p.pad = p.w + p.lag_top + kSincHalf + kMaxRefineReach + 8 + p.hp_half + p.hp_settle;
 }
 
 Signal pad_signal(std::vector<float>&& sig, long pad) {
@@ -629,7 +630,8 @@ void follow_into_unvoiced_runs(std::vector<int>& path, const Frames& f, const Op
 }
 
 // Pass 2 for one frame: the chosen period lag1 measured again on a window of a few periods
-// centred on the frame, by band-limited interpolation of the correlation between integer lags.
+// centred on the frame: the best integer lag within refine_reach of it, then band-limited
+// interpolation of the correlation between integer lags around that one.
 // Returns the refined lag, or 0 when the window shows no clear period (at the edges of a voiced
 // stretch the long window still sees the voice while the short one around the frame holds only
 // its decay: such frames are filled like unvoiced ones).
@@ -640,27 +642,43 @@ double refine_frame(const Plan& p, const Signal& s, const Options& o, const LagI
   const long w2 = std::clamp(std::lround(w2_want), std::min(p.w, 2 * lag0 + 2), p.w);
   const long a = std::lround(centre - 0.5 * static_cast<double>(w2 + lag0));
   const double e0 = s.range_energy(a, a + w2);
-  // Correlation at lags lag0 - kSpan .. lag0 + kSpan (negative lags are valid: the window has
+  // The period may lie a few lags from the first pass's: its window is longer and averages a
+  // period that moves. Lags lag0 - reach .. lag0 + reach are searched.
+  const int reach =
+      std::clamp(static_cast<int>(std::lround(o.refine_reach * lag1)), 0, kMaxRefineReach);
+  const int span = kSpan + reach;
+  // Correlation at lags lag0 - span .. lag0 + span (negative lags are valid: the window has
   // margin on both sides); the inner loop runs over the lags so it vectorises.
-  double r_int[2 * kSpan + 1] = {}, e_int[2 * kSpan + 1];
+  double r_int[2 * (kSpan + kMaxRefineReach) + 1] = {}, e_int[2 * (kSpan + kMaxRefineReach) + 1];
   const float* x = s.y.data() + a;
-  const float* q = x + lag0 - kSpan;
+  const float* q = x + lag0 - span;
   for (long t = 0; t < w2; ++t) {
     const double xt = x[t];
-    for (int i = 0; i <= 2 * kSpan; ++i) r_int[i] += xt * q[t + i];
+    for (int i = 0; i <= 2 * span; ++i) r_int[i] += xt * q[t + i];
   }
-  for (int i = -kSpan; i <= kSpan; ++i) {
-    e_int[i + kSpan] = s.range_energy(a + lag0 + i, a + w2 + lag0 + i);
+  for (int i = -span; i <= span; ++i) {
+    e_int[i + span] = s.range_energy(a + lag0 + i, a + w2 + lag0 + i);
   }
-  auto diff_at = [&](double delta) {  // normalised difference at lag lag0 + delta, |delta| <= 1
-    const double r = interp(r_int, delta);
-    const int i0 = static_cast<int>(std::floor(delta));
-    const double f = delta - i0;
-    const double e = e0 + (1.0 - f) * e_int[i0 + kSpan] + f * e_int[i0 + 1 + kSpan];
-    return e > 1e-20 ? 1.0 - 2.0 * r / e : 1.0;
+  auto int_diff = [&](int j) {  // normalised difference at the integer lag lag0 + j
+    const double e = e0 + e_int[j + span];
+    return e > 1e-20 ? 1.0 - 2.0 * r_int[j + span] / e : 1.0;
   };
+  int at = 0;  // integer lag (from lag0) the fine search is centred on
+  double at_d = int_diff(0);
+  for (int j = -reach; j <= reach; ++j) {
+    const double v = int_diff(j);
+    if (v < at_d) at_d = v, at = j;
+  }
+  auto diff_at =
+      [&](double delta) {  // normalised difference at lag lag0 + at + delta, |delta| <= 1
+        const double r = interp(r_int + (at + reach), delta);
+        const int i0 = static_cast<int>(std::floor(delta)) + at;
+        const double f = delta + at - i0;
+        const double e = e0 + (1.0 - f) * e_int[i0 + span] + f * e_int[i0 + 1 + span];
+        return e > 1e-20 ? 1.0 - 2.0 * r / e : 1.0;
+      };
   constexpr double kStep = 0.05;  // search grid, lags
-  const double centre_delta = lag1 - static_cast<double>(lag0);
+  const double centre_delta = at == 0 ? lag1 - static_cast<double>(lag0) : 0.0;
   double best_delta = centre_delta, best = diff_at(centre_delta);
   for (double dlt = centre_delta - 0.6; dlt <= centre_delta + 0.6 + 1e-9; dlt += kStep) {
     if (std::abs(dlt) > 1.0) continue;
@@ -673,7 +691,7 @@ double refine_frame(const Plan& p, const Signal& s, const Options& o, const LagI
     if (den > 0.0) best_delta += std::clamp(0.5 * (a0 - c0) / den, -0.5, 0.5) * kStep;
   }
   if (best > o.refined_max_d) return 0.0;
-  return static_cast<double>(lag0) + best_delta;
+  return static_cast<double>(lag0 + at) + best_delta;
 }
 
 // Unvoiced frames: linear between the voiced neighbours, held before the first and after the

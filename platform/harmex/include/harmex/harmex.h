@@ -55,6 +55,9 @@ struct Options {
                                       // difference is at most follow_max_d
   double refine_periods = 2.5;        // refinement window, in periods, at least refine_min_s and
   double refine_min_s = 0.02;         // at most the analysis window; seconds
+  double refine_reach = 0.06;         // the refined period may lie this share of it away from
+                                      // the chosen one (whose longer window averages a moving
+                                      // period)
   double refined_max_d = 0.6;         // a frame whose refined difference stays above this is
                                       // treated as unvoiced
   int threads = 0;  // threads analysing blocks of frames (0: GLOTMARK_THREADS when it is a
