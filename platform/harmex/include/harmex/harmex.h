@@ -50,8 +50,8 @@ struct Options {
   double ring_width = 0.2;            // exceeds its own by ring_margin, in full by + ring_width
   double jump_cost = 1.2;             // cost per octave of f0 change between neighbouring frames
   double voicing_change_cost = 0.4;   // cost of a voiced/unvoiced change between frames
-  double follow_octaves = 0.05;       // an unvoiced frame beside a voiced one takes the candidate
-  double follow_max_d = 0.65;         // continuing its period within this many octaves, when its
+  double follow_octaves = 0.1;        // an unvoiced frame beside a voiced one takes the candidate
+  double follow_max_d = 0.8;          // continuing its period within this many octaves, when its
                                       // difference is at most follow_max_d
   double refine_periods = 2.5;        // refinement window, in periods, at least refine_min_s and
   double refine_min_s = 0.02;         // at most the analysis window; seconds
