@@ -15,7 +15,10 @@
 # glotmark's own times in its summary) / files (target < 20 ms) and, more exposed to the noise,
 # as (jobs=1 wall - direct wall) / files. These runs keep each glotmark on one thread
 # (GLOTMARK_THREADS=1), so that the ratio is the runner's own scaling; one more --jobs 1 run lets
-# glotmark use its threads (glotmark-corpus --jobs 1 gives it every core), for comparison.
+# glotmark use its threads (glotmark-corpus --jobs 1 gives it every core), for comparison. The
+# last line splits what all cores lose against cores x one job: each glotmark's own time side by
+# side against alone, and the share of the run during which the job slots held a worker (from
+# GNU parallel's job log).
 # Not a test: run it by hand.
 set -euo pipefail
 
@@ -72,24 +75,37 @@ glotmark_sum() {  # the sum of the seconds column of a summary
   awk -F, 'NR > 1 { s += $3 } END { printf "%.3f", s }' "$work/$1/summary.csv"
 }
 failed() { awk -F, 'NR > 1 && $2 != "0"' "$work/$1/summary.csv" | wc -l; }
+# Share of the run's span during which GNU parallel's job slots held a worker, from the job log
+# of run $1 with $2 slots, and the time the last worker ran alone after the one before it ended.
+slots_busy() {
+  awk -F'\t' -v slots="$2" 'NR > 1 {
+      s = $3 + 0; e = s + $4; busy += $4
+      if (first == "" || s < first) first = s
+      if (e > last) { before = last; last = e } else if (e > before) before = e
+    } END { printf "%.1f %.2f", 100 * busy / (slots * (last - first)), last - before }' \
+    "$work/$1/.glotmark-corpus/joblog"
+}
 
 t_threads=$(runner threads --jobs 1)
 export GLOTMARK_THREADS=1
 t_direct=$(direct)
-t_one=1e9 t_all=1e9 s_one=0 f_one=0 f_all=0
+t_one=1e9 t_all=1e9 s_one=0 s_all=0 f_one=0 f_all=0 busy_all="0 0"
 for ((r = 0; r < repeat; r++)); do
   t=$(runner one --jobs 1)
   if awk -v a="$t" -v b="$t_one" 'BEGIN { exit !(a < b) }'; then
     t_one=$t s_one=$(glotmark_sum one) f_one=$(failed one)
   fi
   t=$(runner all)
-  if awk -v a="$t" -v b="$t_all" 'BEGIN { exit !(a < b) }'; then t_all=$t f_all=$(failed all); fi
+  if awk -v a="$t" -v b="$t_all" 'BEGIN { exit !(a < b) }'; then
+    t_all=$t f_all=$(failed all) s_all=$(glotmark_sum all) busy_all=$(slots_busy all "$(nproc)")
+  fi
 done
 
 echo "bash bench/corpus.sh --build=$build --files=$files --seconds=$seconds --options=\"$options\" --repeat=$repeat"
 echo "cores: $(nproc), load average at the end: $(cut -d' ' -f1-3 /proc/loadavg), files: $files of ${seconds} s at 16 kHz, glotmark options: $options"
 echo "failed files: jobs=1 $f_one, all $f_all"
-awk -v n="$files" -v d="$t_direct" -v o="$t_one" -v a="$t_all" -v s="$s_one" -v t="$t_threads" 'BEGIN {
+awk -v n="$files" -v d="$t_direct" -v o="$t_one" -v a="$t_all" -v s="$s_one" -v t="$t_threads" \
+    -v sa="$s_all" -v busy="${busy_all% *}" -v tail="${busy_all#* }" -v cores="$(nproc)" 'BEGIN {
   printf "wall (fastest of the repeats): direct loop %.2f s, --jobs 1 %.2f s, all cores %.2f s\n", d, o, a
   printf "throughput: --jobs 1 %.2f files/s, all cores %.2f files/s: ratio %.2f (target >= 1.8)\n",
          n / o, n / a, o / a
@@ -97,4 +113,6 @@ awk -v n="$files" -v d="$t_direct" -v o="$t_one" -v a="$t_all" -v s="$s_one" -v 
          1000 * (o - s) / n, 1000 * (o - d) / n
   printf "--jobs 1 with glotmark on its own threads: %.2f s (%.2f files/s, all cores on one thread each: %.2fx that)\n",
          t, n / t, t / a
+  printf "where all cores lose against %d x one job: glotmark takes %.1f ms a file side by side against %.1f ms alone (%.2fx); the job slots held a worker %.1f %% of the run, the last one alone for %.2f s\n",
+         cores, 1000 * sa / n, 1000 * s / n, sa / s, busy, tail
 }'
