@@ -41,8 +41,12 @@ constexpr double kHighPassSettleS = 0.008;  // filter run-in before the window, 
 constexpr double kLookPeriods = 3.0;
 constexpr double kLongPeriodRatio = 1.5;
 // A short period whose difference at kRingPeriods times its lag (on the short window) is much
-// higher than its own is the ringing of a formant, which dies out between glottal pulses.
+// higher than its own there is the ringing of a formant, which dies out between glottal pulses.
+// The far lag is searched within kRingSpread of kRingPeriods times the period: a real high voice
+// (jitter, vibrato) drifts a little out of step over three of its periods, and stays periodic at
+// a lag near three of them.
 constexpr double kRingPeriods = 3.0;
+constexpr double kRingSpread = 0.04;
 // The short window centred on a frame also measures the periods of which two fit in it, when
 // it is at least this much shorter than the analysis window (samples).
 constexpr long kMidMargin = 4;
@@ -57,7 +61,9 @@ struct Candidate {
   float harmonic = 0.0f;     // harmonic contrast of the lag in the frame's spectrum, nepers
   float octave = 0.0f;       // 0 .. 1: how much better the spectrum fits an octave above or below
   float interleaved = 0.0f;  // 0 .. 1: how weak its harmonics between every 2nd or 3rd are
-  float ring = -1.0f;  // short periods: difference at kRingPeriods times the lag (-1: not measured)
+  // Short periods: the lowest difference near kRingPeriods times the lag less that at the lag,
+  // on the short window (NaN: not measured).
+  float ring = std::numeric_limits<float>::quiet_NaN();
 };
 
 // Second-order Butterworth high-pass (bilinear transform) at cut Hz for rate fs.
@@ -446,7 +452,13 @@ void FirstPass::look_again(std::size_t k, double noise_floor) {
     Candidate& cand = f_.cands[k * kMaxCandidates + i];
     double d = cand.d;
     if (cand.lag <= p_.short_lag_max) {
-      cand.ring = static_cast<float>(look(s_.y.data(), 0, kRingPeriods * cand.lag, p_.w_short));
+      const double far = kRingPeriods * cand.lag;
+      double ring = look(s_.y.data(), 0, far, p_.w_short);
+      for (auto l = static_cast<long>(std::ceil(far * (1.0 - kRingSpread)));
+           l <= static_cast<long>(std::floor(far * (1.0 + kRingSpread))); ++l) {
+        ring = std::min(ring, look(s_.y.data(), 0, static_cast<double>(l), p_.w_short));
+      }
+      cand.ring = static_cast<float>(ring - look(s_.y.data(), 0, cand.lag, p_.w_short));
       if (!hp_bands_.empty()) {
         const double cut = kHighPassRatio * p_.fs / cand.lag;
         const auto b =
@@ -539,7 +551,7 @@ class Costs {
     const double multiple = std::clamp(1.0 - (c.sub - c.d) / margin, 0.0, 1.0);
     const double harmonic = std::clamp(c.harmonic / o_.harmonic_full_np, 0.0, 1.0);
     const double ring =
-        c.ring < 0.0f ? 0.0 : std::clamp((c.ring - c.d - o_.ring_margin) / o_.ring_width, 0.0, 1.0);
+        std::isnan(c.ring) ? 0.0 : std::clamp((c.ring - o_.ring_margin) / o_.ring_width, 0.0, 1.0);
     return c.d + o_.octave_cost * std::log2(c.lag / lag_min_) + o_.multiple_cost * multiple -
            o_.harmonic_weight * harmonic + o_.octave_check_cost * c.octave +
            o_.interleaved_cost * c.interleaved + o_.ring_cost * ring;

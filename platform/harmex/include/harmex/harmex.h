@@ -46,7 +46,7 @@ struct Options {
   double interleaved_none = 0.55;     // 3rd are weak (a multiple of the period): none above this
   double interleaved_full = 0.3;      // amplitude ratio, all of it at or below interleaved_full
   double ring_cost = 0.3;             // cost of a short period that is not periodic over three
-  double ring_margin = 0.45;          // of itself (a formant's ringing): its difference there
+  double ring_margin = 0.1;           // of itself (a formant's ringing): its difference near there
   double ring_width = 0.2;            // exceeds its own by ring_margin, in full by + ring_width
   double jump_cost = 1.2;             // cost per octave of f0 change between neighbouring frames
   double voicing_change_cost = 0.4;   // cost of a voiced/unvoiced change between frames
