@@ -613,8 +613,9 @@ std::size_t SDIFEntity::WriteColumnFrame(SdifSignature frame_sig, std::uint32_t 
     const auto n = static_cast<std::size_t>(
         std::min<std::int64_t>(static_cast<std::int64_t>(kChunkRows), rows - at));
     for (std::size_t k = 0; k < n; ++k) {
-      lumbra_detail::StoreBE32(chunk + 4 * k,
-                               std::bit_cast<std::uint32_t>(static_cast<float>(values[at + k])));
+      auto v = std::bit_cast<std::uint32_t>(static_cast<float>(values[at + k]));
+      if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap32(v);
+      std::memcpy(chunk + 4 * k, &v, sizeof v);
     }
     d.WriteBytes(chunk, 4 * n);
     at += static_cast<std::int64_t>(n);
