@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <set>
 #include <utility>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "marks/marknoise.h"
 #include "marks/markperiodic.h"
 #include "marks/roundsamples.h"
+#include "tessel/tessel_parallel.h"
 
 namespace {
 
@@ -109,16 +111,27 @@ Expected<tessel::TesselVector<Mark>> markpositioning(
   Rows marked;             // first and last periodic mark of each zone that gave marks
   Rows noise{{0.0, 0.0}};  // one more row than marked: the stretches around them
   const long zones = voiced_m.ncols() >= 2 ? voiced_m.nrows() : 0;
+  // The zones' periodic marks depend on their own stretch of the curve only: they are placed
+  // side by side, and taken in zone order (the first failing zone's failure, as one by one).
+  std::vector<std::optional<Expected<tessel::TesselVector<double>>>> periodic_of(
+      static_cast<std::size_t>(zones));
+  constexpr long kZonesPerChunk = 4;
+  tessel::parallel::parallel_for(zones, kZonesPerChunk, [&](long z0, long z1, int) {
+    for (long z = z0; z < z1; ++z) {
+      const long debut_n = roundsamples(voiced_m(z, 0) * sr);
+      const long fin_n = std::min(roundsamples(voiced_m(z, 1) * sr), N - 1);
+      // A zone clipped to less than two samples (one starting at or past the curve's end,
+      // which the shorter epoch curves leave uncovered) cannot hold a periodic mark.
+      if (fin_n <= debut_n) continue;
+      periodic_of[static_cast<std::size_t>(z)] =
+          markperiodic(data_v, sr, f0_m, debut_n, fin_n, alpha, beta, gamma, increasing);
+    }
+  });
   for (long z = 0; z < zones; ++z) {
-    const long debut_n = roundsamples(voiced_m(z, 0) * sr);
-    const long fin_n = std::min(roundsamples(voiced_m(z, 1) * sr), N - 1);
-    // A zone clipped to less than two samples (one starting at or past the curve's end, which
-    // the shorter epoch curves leave uncovered) cannot hold a periodic mark.
-    if (fin_n <= debut_n) continue;
-    const auto periodic =
-        markperiodic(data_v, sr, f0_m, debut_n, fin_n, alpha, beta, gamma, increasing);
-    if (!periodic) return periodic.error();
-    const tessel::TesselVector<double>& times = periodic.value();
+    const auto& periodic = periodic_of[static_cast<std::size_t>(z)];
+    if (!periodic) continue;
+    if (!*periodic) return periodic->error();
+    const tessel::TesselVector<double>& times = periodic->value();
     tessel::TesselVector<Mark> block(times.size(), Mark(0.0, kVoiced));
     for (int i = 0; i < times.size(); ++i) block[i].re = times[i];
     append(marks, block);
