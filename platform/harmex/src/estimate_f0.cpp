@@ -252,7 +252,8 @@ std::vector<float> analysis_signal(const float* x, std::size_t n, double sr, con
   plan.pass_hz = std::clamp(pass_hz, 1.2 * plan.fmax, 0.5 * sr);  // never cut the fundamental
   plan.factor = std::max(1, static_cast<int>(std::floor(sr / (2.4 * plan.pass_hz))));
   plan.fs = sr / plan.factor;
-  std::vector<float> sig = decimate(x, n, plan.factor, sr, plan.pass_hz);
+  const int threads = o.threads > 0 ? o.threads : tessel::parallel::thread_count();
+  std::vector<float> sig = decimate(x, n, plan.factor, sr, plan.pass_hz, threads);
   if (owned != nullptr) std::vector<float>().swap(*owned);
   const double r = std::exp(-2.0 * std::numbers::pi * 0.5 * o.f0min_hz / plan.fs);
   double prev_in = 0.0, prev_out = 0.0;
