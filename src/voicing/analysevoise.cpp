@@ -24,21 +24,23 @@ constexpr double kHarmonicThreshold = 0.6;   // ratio above which a harmonic cou
 constexpr int kCoefMedianOrder = 5;          // smoothing of the coefficient series, frames
 constexpr int kCutoffMedianOrder = 10;       // smoothing of the cut-off series, frames
 
-// Blackman window of one length with the sums the energy estimates need.
+// Blackman window of one length with the sums the energy estimates need. The window is exactly
+// symmetric (w[L - 1 - j] == w[j], as the window function makes it), so only its first half is
+// held.
 struct Window {
-  std::vector<double> w;
-  double sum = 0.0;     // sum of the window
-  double sum_sq = 0.0;  // sum of its squares
+  std::vector<double> half;  // w[0 .. (L + 1) / 2 - 1]
+  double sum = 0.0;          // sum of the window
+  double sum_sq = 0.0;       // sum of its squares
 };
 
 Window window_of(int length) {
   const tessel::TesselVector<double> bw = tessel::sig_proc::blackman(length);
   Window win;
-  win.w.assign(bw.data(), bw.data() + bw.size());
-  for (const double v : win.w) {
+  for (const double v : bw) {
     win.sum += v;
     win.sum_sq += v * v;
   }
+  win.half.assign(bw.data(), bw.data() + (bw.size() + 1) / 2);
   return win;
 }
 
@@ -167,7 +169,9 @@ FrameResult analyse_frame(const Frame& fr, const Window& win, const double* x, d
 
   sc.windowed.resize(static_cast<size_t>(L));
   const double* seg = x + (fr.centre - 1 - half);  // 0-based start of the frame
-  for (int j = 0; j < L; ++j) sc.windowed[j] = seg[j] * win.w[j];
+  const int mid = (L + 1) / 2;
+  for (int j = 0; j < mid; ++j) sc.windowed[j] = seg[j] * win.half[j];
+  for (int j = mid; j < L; ++j) sc.windowed[j] = seg[j] * win.half[L - 1 - j];
   const double f = fr.f0;
   const double harmonics = std::floor(fcmax / f);
   if (!(harmonics >= 1.0)) return {};
