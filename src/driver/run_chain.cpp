@@ -79,6 +79,8 @@ Status run_chain(const RunContext& c, AnalysisResults& r) {
   auto zones = step_zones(c, r.voicing, r.transients, r.epochs, header);
   if (!zones) return std::move(zones).error();
   r.zones = std::move(zones).value();
+  // No later step reads the transient curve: its values, in its file, are not held past here.
+  r.transients.curve.release(c.files.ecl, kSelEcl);
   r.last_step = kStepTransientZones;
   if (ends_after(c, kStepTransientZones, r.zones.transient_computed)) return Status{};
 

@@ -149,6 +149,13 @@ struct SampleCurve {
     size = values.size();
     file.clear();
   }
+  // Drops the values of a curve written to file (read with sel): from then on it is read back
+  // like a reused one, by a later step that computes from it.
+  void release(const std::string& written, const char* sel) {
+    values = tessel::TesselVector<double>();
+    file = written;
+    selection = sel;
+  }
 };
 struct EpochResult {
   SampleCurve curve;
