@@ -96,6 +96,8 @@ RunContext context_of(const AnalysisRequest& q) {
 bool samples_needed(const RunContext& c) {
   for (const int step : {kStepEpochs, kStepVoicing, kStepTransients})
     if (c.requested[step]) return true;
+  // An f0 track given with -I (without --force) recomputes every later step.
+  if (c.args.f0_file_given != 0 && c.args.force_given == 0) return true;
   for (const std::string* file : {&c.files.ecs, &c.files.vun, &c.files.vuf, &c.files.ecl}) {
     struct stat st {};
     if (::stat(file->c_str(), &st) != 0) return true;
