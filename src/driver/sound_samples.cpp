@@ -1,6 +1,5 @@
 #include "driver/sound_samples.h"
 
-#include <cmath>
 #include <utility>
 
 #include "sound/readsf.h"

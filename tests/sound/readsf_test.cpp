@@ -205,13 +205,8 @@ TEST(Readsf, RefusalsReturnTheirFramedMessageAndCloseTheFile) {
     f.write("\0\0\0\0", 4);
   }
 
-  // A NeXT/Sun header (big-endian: offset 24, 2000 data bytes, 16-bit linear, 8000 Hz) announcing
-  // 151 million channels: the library's mix-down would take 1.2 GB.
-  {
-    std::ofstream au(dir / "channels.au", std::ios::binary);
-    au.write(".snd\0\0\0\x18\0\0\x07\xd0\0\0\0\x03\0\0\x1f\x40\x09\x08\x08\x07", 24);
-    au << std::string(2000, '\x01');
-  }
+  // A header announcing 151 million channels.
+  testsupport::write_absurd_channels_au(dir / "channels.au");
 
   // Files cut inside their format chunk: the library took the missing rate bytes from its own
   // memory (two reads of one file gave two rates).

@@ -46,4 +46,13 @@ inline void patch_u32(const std::string& path, long offset, std::uint32_t value,
   f.write(bytes, 4);
 }
 
+// Writes a NeXT/Sun sound header (big-endian: data at offset 24, 2000 data bytes, 16-bit linear,
+// 8000 Hz) announcing 151 million channels, followed by its 2000 data bytes: the library's
+// mix-down would take 1.2 GB for it.
+inline void write_absurd_channels_au(const std::string& path) {
+  std::ofstream au(path, std::ios::binary);
+  au.write(".snd\0\0\0\x18\0\0\x07\xd0\0\0\0\x03\0\0\x1f\x40\x09\x08\x08\x07", 24);
+  au << std::string(2000, '\x01');
+}
+
 }  // namespace testsupport
